@@ -1,0 +1,89 @@
+// Board geometry as compile-time tables: playable cells, directions and the rays move
+// generation walks. Cells are numbered row * 9 + column, which is the canonical order.
+#ifndef DRAVIX_GAME_GEOMETRY_H
+#define DRAVIX_GAME_GEOMETRY_H
+
+#include <array>
+#include <cstdint>
+
+namespace geometry {
+
+constexpr int SIZE = 9;
+constexpr int CELLS = SIZE * SIZE;
+constexpr int PLAYABLE_CELLS = 60;
+constexpr int DIRECTIONS = 6;
+constexpr std::uint8_t NO_CELL = 0xFF;  // ray terminator
+
+// Direction order of the line scan: (+1,0), (-1,0), (0,+1), (0,-1), (+1,+1), (-1,-1).
+constexpr int ROW_STEP[DIRECTIONS] = {+1, -1, 0, 0, +1, -1};
+constexpr int COLUMN_STEP[DIRECTIONS] = {0, 0, +1, -1, +1, -1};
+
+constexpr bool is_playable(int row, int column) {
+  if (row < 0 || row >= SIZE || column < 0 || column >= SIZE) return false;
+  int diff = row - column;
+  if (diff < -4 || diff > 4) return false;
+  return !(row == 4 && column == 4);
+}
+
+constexpr int cell(int row, int column) { return row * SIZE + column; }
+constexpr int row_of(int c) { return c / SIZE; }
+constexpr int column_of(int c) { return c % SIZE; }
+
+constexpr std::array<std::uint8_t, PLAYABLE_CELLS> make_playable_list() {
+  std::array<std::uint8_t, PLAYABLE_CELLS> list{};
+  int n = 0;
+  for (int r = 0; r < SIZE; ++r)
+    for (int c = 0; c < SIZE; ++c)
+      if (is_playable(r, c)) list[n++] = static_cast<std::uint8_t>(cell(r, c));
+  return list;
+}
+
+// The 60 playable cells in canonical order.
+constexpr std::array<std::uint8_t, PLAYABLE_CELLS> PLAYABLE = make_playable_list();
+
+constexpr int count_playable() {
+  int n = 0;
+  for (int r = 0; r < SIZE; ++r)
+    for (int c = 0; c < SIZE; ++c) n += is_playable(r, c) ? 1 : 0;
+  return n;
+}
+static_assert(count_playable() == PLAYABLE_CELLS);
+
+// RAYS[c][d] lists the cells met stepping from c in direction d, up to the first cell that
+// is off the array or blocked (exclusive), then NO_CELL. A line can never pass a blocked
+// cell, so nothing beyond one matters to move generation.
+using Ray = std::array<std::uint8_t, SIZE>;
+using RayTable = std::array<std::array<Ray, DIRECTIONS>, CELLS>;
+
+constexpr RayTable make_rays() {
+  RayTable rays{};
+  for (int c = 0; c < CELLS; ++c) {
+    for (int d = 0; d < DIRECTIONS; ++d) {
+      int n = 0;
+      int r = row_of(c) + ROW_STEP[d];
+      int col = column_of(c) + COLUMN_STEP[d];
+      while (is_playable(r, col)) {
+        rays[c][d][n++] = static_cast<std::uint8_t>(cell(r, col));
+        r += ROW_STEP[d];
+        col += COLUMN_STEP[d];
+      }
+      while (n < SIZE) rays[c][d][n++] = NO_CELL;
+    }
+  }
+  return rays;
+}
+
+constexpr RayTable RAYS = make_rays();
+static_assert(RAYS[cell(3, 3)][4][0] == NO_CELL, "the centre stops a diagonal");
+static_assert(RAYS[cell(0, 0)][1][0] == NO_CELL, "row 0 has no cell above");
+
+// Server-notation index of a playable cell within its row, and back.
+constexpr int index_in_row(int row, int column) {
+  if (row == 4) return column >= 4 ? column - 1 : column;
+  if (row > 4) return column - (row - 4);
+  return column;
+}
+
+}  // namespace geometry
+
+#endif

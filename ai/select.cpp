@@ -1,1 +1,74 @@
-#include "game/vorak.h"
+// Choosing the action to play from the won and lost playouts of the turn's search.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "ai/search.h"
+
+SequenceTable bestMoves;
+SequenceTable worstMoves;
+
+namespace {
+
+// True when `move` may be played as the second action of the turn now due.
+bool legal_second_action(Vorak const& state, std::string const& move) {
+  if (move.empty()) return true;
+  std::vector<std::string> moves;
+  state.get_moves_by_action(moves, state.own_player, 2, ANY);
+  for (std::string const& m : moves)
+    if (m == move) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string Vorak::get_best_move() {
+  bool const first_action = move_count % 2 == 0;
+  std::string chosen;
+  std::uint32_t kept = 0;
+  for (auto const& entry : bestMoves) {
+    if (entry.second > kept) {
+      kept = entry.second;
+      chosen = entry.first;
+    }
+  }
+  bool const won = kept > 0;
+  if (!won) {
+    for (auto const& entry : worstMoves) {
+      if (kept == 0 || entry.second < kept) {
+        kept = entry.second;
+        chosen = entry.first;
+      }
+    }
+  }
+
+  if (kept == 0) {
+    if (first_action)
+      std::cout << "Of the " << playouts << " games played, no winning move sequences found."
+                << "\n";
+    return random_ai();
+  }
+
+  if (first_action) {
+    if (won)
+      std::cout << "Of the " << playouts << " games completed, " << wins
+                << " were winning games\nplayed using " << bestMoves.size()
+                << " different starting sequences.\nOf those this sequence (" << chosen
+                << ") resulted in " << kept << " wins,\nwhich is the best result." << "\n";
+    else
+      std::cout << "Of the " << playouts << " games completed, " << losses
+                << " were losing games\nplayed using " << worstMoves.size()
+                << " different starting sequences.\nOf those this sequence (" << chosen
+                << ") resulted in " << kept << " loses,\nwhich is the best (lowest) result."
+                << "\n";
+    return chosen.substr(0, 4);
+  }
+
+  // The second action: four characters mean the turn's sequence passed. A placeholder for
+  // a second action never recorded, or a stale table that no longer fits the position,
+  // falls back on the random player rather than sending something the server must refuse.
+  if (chosen.size() == 4) return std::string();
+  std::string const second = chosen.size() >= 8 ? chosen.substr(4, 4) : std::string("W");
+  if (second != "W" && legal_second_action(*this, second)) return second;
+  return random_ai();
+}

@@ -1,8 +1,7 @@
-// The console program: for now, only the introduction.
-#include <iostream>
+// Dravix Bot: asks the operator where the game manager is, plays, and offers a rematch.
+#include "app/config.h"
+#include "match/match.h"
 
 int main() {
-  std::cout << "I am Dravix Bot, the Vorak Grand Master Supreme.\n"
-            << "I was created by Ostrum to crush all opposition.\n";
-  return 0;
+  return play_matches(play_game);
 }

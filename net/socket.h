@@ -14,8 +14,9 @@ constexpr std::size_t MAX_LINE_BYTES = 1 << 20;
 class Socket {
  public:
   virtual ~Socket();
+  // Copies share the handle; it is closed when the last of them goes.
   Socket(const Socket&);
-  Socket& operator=(Socket&);
+  Socket& operator=(const Socket&);
 
   // Reads up to and including the next line feed, one byte at a time, so nothing beyond the
   // line is taken from the connection. Returns what was collected when the peer closes
@@ -26,8 +27,10 @@ class Socket {
   std::string ReceiveBytes();
 
   // Appends a line feed and sends the whole text, retrying partial and interrupted sends.
-  // Throws a std::string with the reason when the text cannot be sent.
+  // Throws a std::string with the reason when the text cannot be sent ("send failed: ...");
+  // a peer that has closed is such a failure, never a SIGPIPE.
   void SendLine(std::string);
+  // The same for bytes as they are, without a line feed.
   void SendBytes(const std::string&);
 
   // Closes the handle now for every copy; later receives return empty, sends throw.
@@ -37,15 +40,24 @@ class Socket {
   friend class SocketServer;
   friend class SocketSelect;
 
-  explicit Socket(platform::SocketHandle handle);  // adopts an open handle (Accept)
-  Socket();                                        // opens a fresh TCP socket
+  // Adopts an open handle (Accept); if this throws, the caller still owns the handle.
+  explicit Socket(platform::SocketHandle handle);
+  // Opens a fresh TCP socket; throws "Could not start WSA" or "INVALID_SOCKET".
+  Socket();
+
+  bool IsClosed() const { return *closed_; }
 
   platform::SocketHandle handle_;
   int* refCount_;  // shared by every copy of this handle
+  bool* closed_;   // shared too, so that Close reaches every copy
 
  private:
   static void Start();
   static void End();
+  static void Leave();  // takes this object's count back; cleans up after the last
+  void Share();         // allocates the shared count and flag for a new handle
+  void Release();       // drops this object's share of the handle
+
   static int nofSockets_;  // live Socket objects; the library is started with the first
 
  public:
@@ -55,24 +67,30 @@ class Socket {
 class SocketClient : public Socket {
  public:
   // Resolves `host` (a name or a dotted IPv4 address) and connects. Throws a std::string
-  // holding the resolver's or the system's error text.
+  // holding the resolver's or the system's error text (or naming a port outside 0 to 65535).
   SocketClient(const std::string& host, int port);
 };
 
-// A listening socket, bound to `address` (127.0.0.1 by default).
+// A listening socket, bound to `address` (127.0.0.1 by default) with a queue of `connections`.
+// Throws a std::string with the system's text when the address cannot be bound.
 class SocketServer : public Socket {
  public:
   SocketServer(int port, int connections, const std::string& address = "127.0.0.1");
-  // The port actually bound (useful after binding port 0).
+  // The port actually bound (useful after binding port 0), or -1 once closed.
   int Port() const;
-  // Waits for the next connection; the caller owns the result.
+  // Waits for the next connection; the caller owns the result. Throws a std::string
+  // ("accept failed: ...") when the listening socket fails or has been closed.
   Socket* Accept();
 };
 
 // Readiness of one or two sockets, waiting at most `timeout_ms` (negative: without limit).
+// Either may be null. A socket is readable when a receive would not wait: data has arrived, the
+// peer has closed, or the socket has been closed (its receives return empty). Throws a
+// std::string ("select failed: ...") if the wait itself fails.
 class SocketSelect {
  public:
   SocketSelect(Socket const* s1, Socket const* s2, int timeout_ms = -1);
+  // True when the construction found `s` readable; false for any other socket.
   bool Readable(Socket const* s);
 
  private:

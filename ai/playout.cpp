@@ -5,45 +5,52 @@
 
 namespace {
 
-using geometry::CELLS;
 using geometry::DIRECTIONS;
-using geometry::NO_CELL;
-using geometry::RAYS;
+using geometry::nearest;
 
-inline void set_bit(std::uint64_t (&words)[2], int cell) {
-  words[cell >> 6] |= std::uint64_t{1} << (cell & 63);
-}
-
-inline void clear_bit(std::uint64_t (&words)[2], int cell) {
-  words[cell >> 6] &= ~(std::uint64_t{1} << (cell & 63));
+inline std::uint64_t bit(int p) {
+  return std::uint64_t{1} << p;
 }
 
 // Calls f(cell) for every set bit, in increasing cell order: the canonical sweep order.
 template <class F>
-inline void for_each_cell(std::uint64_t const (&words)[2], F&& f) {
-  for (int w = 0; w < 2; ++w) {
-    std::uint64_t bits = words[w];
-    while (bits) {
-      int const cell = (w << 6) + __builtin_ctzll(bits);
-      bits &= bits - 1;
-      f(cell);
-    }
+inline void for_each_cell(std::uint64_t bits, F&& f) {
+  while (bits) {
+    int const cell = __builtin_ctzll(bits);
+    bits &= bits - 1;
+    f(cell);
   }
+}
+
+// Calls f(target, direction) for the nearest stack from `from` in each direction, in the
+// direction order of the line scan; the directions are unrolled so each knows its bit order.
+template <class F>
+inline void for_each_line(std::uint64_t occupied, int from, F&& f) {
+  int t;
+  if ((t = nearest<0>(occupied, from)) >= 0) f(t, 0);
+  if ((t = nearest<1>(occupied, from)) >= 0) f(t, 1);
+  if ((t = nearest<2>(occupied, from)) >= 0) f(t, 2);
+  if ((t = nearest<3>(occupied, from)) >= 0) f(t, 3);
+  if ((t = nearest<4>(occupied, from)) >= 0) f(t, 4);
+  if ((t = nearest<5>(occupied, from)) >= 0) f(t, 5);
 }
 
 }  // namespace
 
 FastPlayout::FastPlayout(Vorak const& state)
-    : count_{}, stacks_{}, move_count_(state.move_count) {
-  for (int c = 0; c < CELLS; ++c) {
+    : count_{}, stacks_{}, kinds_{}, move_count_(state.move_count) {
+  for (int p = 0; p < CELLS; ++p) {
+    int const c = geometry::PLAYABLE[p];
     Entry const& e = state.board[geometry::row_of(c)][geometry::column_of(c)];
-    owner_[c] = static_cast<std::uint8_t>(e.owner);
-    piece_[c] = static_cast<std::uint8_t>(e.piece);
-    height_[c] = e.height;
-    bool const stack =
-        (e.owner == WHITE || e.owner == BLACK) && e.piece != BLANK && e.piece != BLOCK;
-    if (stack && geometry::is_playable(geometry::row_of(c), geometry::column_of(c)))
-      set_bit(stacks_[e.owner], c);
+    bool const stack = (e.owner == WHITE || e.owner == BLACK) &&
+                       (e.piece == VORAK || e.piece == MORIEL || e.piece == WEMM);
+    owner_[p] = static_cast<std::uint8_t>(stack ? e.owner : NONE);
+    piece_[p] = static_cast<std::uint8_t>(stack ? e.piece : BLANK);
+    height_[p] = stack ? e.height : 0;
+    if (stack) {
+      stacks_[e.owner] |= bit(p);
+      kinds_[e.owner][e.piece] |= bit(p);
+    }
   }
   count_[WHITE][VORAK] = state.white_voraks;
   count_[WHITE][MORIEL] = state.white_moriels;
@@ -55,7 +62,7 @@ FastPlayout::FastPlayout(Vorak const& state)
 
 std::string FastPlayout::text(Move move) {
   if (move == PASS || move == NO_MOVE) return std::string();
-  int const from = move & 0xFF, to = move >> 8;
+  int const from = geometry::PLAYABLE[move & 0xFF], to = geometry::PLAYABLE[move >> 8];
   char digits[4] = {static_cast<char>('0' + geometry::row_of(from)),
                     static_cast<char>('0' + geometry::column_of(from)),
                     static_cast<char>('0' + geometry::row_of(to)),
@@ -71,25 +78,29 @@ void FastPlayout::execute(Move move) {
   std::uint8_t const target_owner = owner_[to];
   // Whatever sits on top of the target stops counting as a stack of its kind.
   --count_[target_owner == WHITE ? WHITE : BLACK][piece_[to]];
+  kinds_[target_owner][piece_[to]] &= ~bit(to);
+  kinds_[mover][piece_[from]] &= ~bit(from);
+  kinds_[mover][piece_[from]] |= bit(to);
   if (mover == target_owner) {
     piece_[to] = piece_[from];
     height_[to] = static_cast<std::uint16_t>(std::min(height_[to] + height_[from], 65535));
   } else {
-    clear_bit(stacks_[target_owner], to);
-    set_bit(stacks_[mover], to);
+    stacks_[target_owner] &= ~bit(to);
+    stacks_[mover] |= bit(to);
     owner_[to] = mover;
     piece_[to] = piece_[from];
     height_[to] = height_[from];
   }
-  clear_bit(stacks_[mover], from);
+  stacks_[mover] &= ~bit(from);
   owner_[from] = NONE;
   piece_[from] = BLANK;
   height_[from] = 0;
 }
 
 void FastPlayout::candidates(Players mover, bool concerned, List& list) const {
-  bool const opening = move_count_ % 2 == 0;
   if (mover != WHITE && mover != BLACK) return;
+  bool const opening = move_count_ % 2 == 0;
+  std::uint64_t const occupied = this->occupied();
   std::uint16_t const(&own)[4] = count_[mover];
 
   if (opening) {
@@ -99,73 +110,92 @@ void FastPlayout::candidates(Players mover, bool concerned, List& list) const {
       captures(mover, BLANK, list);
       return;
     }
-    List moriels, wemms;
-    for_each_cell(stacks_[mover], [&](int from) {
-      for (int d = 0; d < DIRECTIONS; ++d) {
-        for (std::uint8_t to : RAYS[from][d]) {
-          if (to == NO_CELL) break;
-          if (piece_[to] == BLANK) continue;
-          if (owner_[to] != mover && height_[to] <= height_[from]) {
-            Move const m = make_move(from, to);
-            if (piece_[to] == VORAK)
-              list.push(m);
-            else if (list.empty())
-              (piece_[to] == MORIEL ? moriels : wemms).push(m);
-          }
-          break;
-        }
-      }
-    });
-    if (list.empty()) {
-      List const& fallback = moriels.empty() ? wemms : moriels;
-      for (std::size_t i = 0; i < fallback.size(); ++i) list.push(fallback[i]);
+    Players const other = opponent_of(mover);
+    for (Pieces kind : {VORAK, MORIEL, WEMM}) {
+      captures_onto(mover, kinds_[other][kind], list);
+      if (!list.empty()) return;
     }
     return;
   }
 
   // Second action: a Vorak or Moriel stacking onto a kind of which the mover has 7 or more
-  // stacks if there is one, else every capture and stacking that keeps 2 of a kind; then
-  // the pass, unless concerned.
-  List strong;
-  for_each_cell(stacks_[mover], [&](int from) {
-    for (int d = 0; d < DIRECTIONS; ++d) {
-      for (std::uint8_t to : RAYS[from][d]) {
-        if (to == NO_CELL) break;
-        if (piece_[to] == BLANK) continue;
-        Move const m = make_move(from, to);
-        if (owner_[to] != mover) {
-          if (height_[to] <= height_[from]) list.push(m);
-        } else if (own[piece_[to]] >= 2) {
-          list.push(m);
-          if (!concerned && own[piece_[to]] >= 7 &&
-              (piece_[from] == VORAK || piece_[from] == MORIEL))
-            strong.push(m);
-        }
-        break;
-      }
+  // stacks if there is one, else every capture and every stacking that keeps 2 of a kind;
+  // then the pass, unless concerned.
+  if (!concerned && (own[VORAK] >= 7 || own[MORIEL] >= 7 || own[WEMM] >= 7)) {
+    for_each_cell(kinds_[mover][VORAK] | kinds_[mover][MORIEL], [&](int from) {
+      for_each_line(occupied, from, [&](int to, int) {
+        if (owner_[to] == mover && own[piece_[to]] >= 7) list.push(make_move(from, to));
+      });
+    });
+    if (!list.empty()) {
+      list.push(PASS);
+      return;
     }
-  });
-  if (concerned) return;
-  if (!strong.empty()) {
-    list.clear();
-    for (std::size_t i = 0; i < strong.size(); ++i) list.push(strong[i]);
   }
-  list.push(PASS);
+  for_each_cell(stacks_[mover], [&](int from) {
+    for_each_line(occupied, from, [&](int to, int) {
+      Move const m = make_move(from, to);
+      if (owner_[to] != mover) {
+        if (height_[to] <= height_[from]) list.push(m);
+      } else if (own[piece_[to]] >= 2) {
+        list.push(m);
+      }
+    });
+  });
+  if (!concerned) list.push(PASS);
 }
 
 void FastPlayout::captures(Players mover, Pieces kind, List& list) const {
+  std::uint64_t const occupied = this->occupied();
   for_each_cell(stacks_[mover], [&](int from) {
-    for (int d = 0; d < DIRECTIONS; ++d) {
-      for (std::uint8_t to : RAYS[from][d]) {
-        if (to == NO_CELL) break;
-        if (piece_[to] == BLANK) continue;
-        if (owner_[to] != mover && height_[to] <= height_[from] &&
-            (kind == BLANK || piece_[to] == kind))
-          list.push(make_move(from, to));
-        break;
-      }
-    }
+    for_each_line(occupied, from, [&](int to, int) {
+      if (owner_[to] != mover && height_[to] <= height_[from] &&
+          (kind == BLANK || piece_[to] == kind))
+        list.push(make_move(from, to));
+    });
   });
+}
+
+void FastPlayout::captures_onto(Players mover, std::uint64_t targets, List& list) const {
+  std::uint64_t const occupied = this->occupied();
+  // A sweep lists the capture S -> T by its source S, then by the direction from S to T.
+  std::uint16_t keys[MAX_MOVES];
+  std::size_t const begin = list.size();
+  std::size_t n = 0;
+  for_each_cell(targets, [&](int to) {
+    for_each_line(occupied, to, [&](int from, int d) {
+      if (owner_[from] != mover || height_[to] > height_[from]) return;
+      std::uint16_t const key = static_cast<std::uint16_t>(from * DIRECTIONS + (d ^ 1));
+      std::size_t i = n++;
+      list.push(make_move(from, to));
+      for (; i > 0 && keys[i - 1] > key; --i) {
+        keys[i] = keys[i - 1];
+        list.set(begin + i, list[begin + i - 1]);
+      }
+      keys[i] = key;
+      list.set(begin + i, make_move(from, to));
+    });
+  });
+}
+
+FastPlayout::Move FastPlayout::first_capture_of(Players mover, unsigned kinds) const {
+  // Work back from the few targets: the capture S -> T that a sweep would list first is the
+  // one with the lowest source, then the lowest direction from S towards T.
+  std::uint64_t const occupied = this->occupied();
+  int best = -1;
+  Move best_move = NO_MOVE;
+  for_each_cell(stacks_[opponent_of(mover)], [&](int to) {
+    if (!(kinds & (1u << piece_[to]))) return;
+    for_each_line(occupied, to, [&](int from, int d) {
+      if (owner_[from] != mover || height_[to] > height_[from]) return;
+      int const key = from * DIRECTIONS + (d ^ 1);  // d ^ 1 is the direction from S to T
+      if (best < 0 || key < best) {
+        best = key;
+        best_move = make_move(from, to);
+      }
+    });
+  });
+  return best_move;
 }
 
 Players FastPlayout::winner(std::uint16_t const (&count)[3][4]) {
@@ -177,8 +207,8 @@ Players FastPlayout::winner(std::uint16_t const (&count)[3][4]) {
 }
 
 // A capture changes no counter but the opponent's count of the captured kind, so the verdict
-// after one or two captures follows from the counters; only the second list needs the board
-// after the first capture.
+// after one or two captures follows from the counters: after a first capture that does not
+// end the game, only a second capture of a kind down to its last stack can.
 bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   Players const other = opponent_of(mover);
   unsigned const v = count_[other][VORAK], m = count_[other][MORIEL], w = count_[other][WEMM];
@@ -186,7 +216,10 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
                       : (v > 2 && m <= 2 && w > 2) ? MORIEL
                                                    : BLANK;
   List first;
-  captures(mover, kind, first);
+  if (kind == BLANK)
+    captures(mover, BLANK, first);
+  else
+    captures_onto(mover, kinds_[other][kind], first);
   if (first.empty() && kind != BLANK) captures(mover, BLANK, first);
 
   for (std::size_t i = 0; i < first.size(); ++i) {
@@ -200,32 +233,18 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
       decision = Decision{over, text(m1), std::string()};
       return true;
     }
-    unsigned const v1 = after[other][VORAK], m1c = after[other][MORIEL],
-                   w1 = after[other][WEMM];
-    Pieces second_kind;
-    if (v1 == 1)
-      second_kind = (m1c >= 2 && w1 >= 2) ? VORAK : BLANK;
-    else if (m1c == 1)
-      second_kind = w1 >= 2 ? MORIEL : BLANK;
-    else if (w1 == 1)
-      second_kind = BLANK;
-    else
-      return false;  // no kind is down to its last stack: give up on the whole look-ahead
+    unsigned last_kinds = 0;
+    for (Pieces k : {VORAK, MORIEL, WEMM})
+      if (after[other][k] == 1) last_kinds |= 1u << k;
+    if (!last_kinds) return false;  // no kind down to its last stack: give up entirely
 
     FastPlayout s1 = *this;
     s1.execute(m1);
-    List second;
-    s1.captures(mover, second_kind, second);
-    for (std::size_t j = 0; j < second.size(); ++j) {
-      int const t2 = second[j] >> 8;
-      std::uint16_t final_count[3][4];
-      std::copy(&after[0][0], &after[0][0] + 12, &final_count[0][0]);
-      --final_count[s1.owner_[t2] == WHITE ? WHITE : BLACK][s1.piece_[t2]];
-      Players const end = winner(final_count);
-      if (end != NONE) {
-        decision = Decision{end, text(m1), text(second[j])};
-        return true;
-      }
+    Move const m2 = s1.first_capture_of(mover, last_kinds);
+    if (m2 != NO_MOVE) {
+      --after[other][s1.piece_[m2 >> 8]];
+      decision = Decision{winner(after), text(m1), text(m2)};
+      return true;
     }
   }
   return false;

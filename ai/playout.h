@@ -13,10 +13,11 @@
 
 class FastPlayout {
  public:
-  // Source cell in the low byte, target cell in the high byte (cells numbered row * 9 + col).
+  // Source in the low byte, target in the high byte, each a playable cell number 0 to 59.
   using Move = std::uint16_t;
   static constexpr Move PASS = 0xFFFE;
   static constexpr Move NO_MOVE = 0xFFFF;
+  static constexpr int CELLS = geometry::PLAYABLE_CELLS;
   static constexpr std::size_t MAX_MOVES = geometry::PLAYABLE_CELLS * geometry::DIRECTIONS + 1;
 
   // A move list on the stack; its owner clears and refills it, so nothing is allocated.
@@ -27,6 +28,7 @@ class FastPlayout {
     std::size_t size() const { return size_; }
     Move operator[](std::size_t i) const { return moves_[i]; }
     void push(Move m) { moves_[size_++] = m; }
+    void set(std::size_t i, Move m) { moves_[i] = m; }
 
    private:
     Move moves_[MAX_MOVES];
@@ -50,13 +52,21 @@ class FastPlayout {
  private:
   // The mover's captures whose target is `kind` (BLANK: any kind), in list order.
   void captures(Players mover, Pieces kind, List& list) const;
+  // The mover's captures of the opposing stacks in `targets`, in list order; found from the
+  // targets' side, which is cheaper when they are few.
+  void captures_onto(Players mover, std::uint64_t targets, List& list) const;
+  // The first capture in list order of an opposing stack whose kind is in `kinds` (a bit
+  // per Pieces value), or NO_MOVE.
+  Move first_capture_of(Players mover, unsigned kinds) const;
   static Players winner(std::uint16_t const (&count)[3][4]);
+  std::uint64_t occupied() const { return stacks_[WHITE] | stacks_[BLACK]; }
 
-  std::uint8_t owner_[geometry::CELLS];  // Players
-  std::uint8_t piece_[geometry::CELLS];  // Pieces; blocked cells are never read
-  std::uint16_t height_[geometry::CELLS];
+  std::uint8_t owner_[CELLS];  // Players, per playable cell number
+  std::uint8_t piece_[CELLS];  // Pieces
+  std::uint16_t height_[CELLS];
   std::uint16_t count_[3][4];  // stacks per [Players][Pieces]; the state's six counters
-  std::uint64_t stacks_[3][2];  // cells holding each colour's stacks, as two 64-bit words
+  std::uint64_t stacks_[3];    // playable cells holding each colour's stacks, per Players
+  std::uint64_t kinds_[3][4];  // the same per [Players][Pieces] of the top piece
   std::uint16_t move_count_;
 };
 

@@ -16,7 +16,8 @@ int draw_index(std::size_t n) {
 }
 
 std::string Vorak::random_ai() {
-  std::cout << "Randomly determining move to make." << "\n";
+  std::cout << "Randomly determining move to make."
+            << "\n";
   std::vector<std::string> moves;
   get_moves(moves, own_player, step());
   // With no capture to open the turn there is nothing to draw from: offer a pass and let

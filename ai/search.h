@@ -21,6 +21,9 @@ using SequenceTable = boost::unordered_map<std::string, std::uint32_t, boost::ha
 extern SequenceTable bestMoves;
 extern SequenceTable worstMoves;
 
+// Actions executed in the playouts of the latest search; the benchmark reports it per playout.
+extern std::uint64_t playoutActions;
+
 // Draws an index from 0 to n - 1, every one equally likely; n must not be 0.
 int draw_index(std::size_t n);
 
@@ -40,7 +43,9 @@ inline bool opponent_low(unsigned short v, unsigned short m, unsigned short w) {
   return v <= 2 || m <= 2 || w <= 2;
 }
 
-inline Players opponent_of(Players p) { return p == WHITE ? BLACK : WHITE; }
+inline Players opponent_of(Players p) {
+  return p == WHITE ? BLACK : WHITE;
+}
 
 // The search ends at the first check at which the calendar second has reached the deadline.
 struct WallClock {
@@ -55,6 +60,7 @@ struct WallClock {
 template <class P, class Clock>
 std::string run_search(Vorak& root, Clock& clock) {
   root.playouts = root.wins = root.losses = 0;
+  playoutActions = 0;
   bestMoves.clear();
   worstMoves.clear();
   bool concerned = false;
@@ -116,6 +122,7 @@ std::string run_search(Vorak& root, Clock& clock) {
 
       typename P::Move const move = list[static_cast<std::size_t>(draw_index(list.size()))];
       p.execute(move);
+      ++playoutActions;
 
       if (first_action == P::NO_MOVE) {
         first_action = move;

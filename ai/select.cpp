@@ -7,6 +7,7 @@
 
 SequenceTable bestMoves;
 SequenceTable worstMoves;
+std::uint64_t playoutActions = 0;
 
 namespace {
 
@@ -54,7 +55,8 @@ std::string Vorak::get_best_move() {
       std::cout << "Of the " << playouts << " games completed, " << wins
                 << " were winning games\nplayed using " << bestMoves.size()
                 << " different starting sequences.\nOf those this sequence (" << chosen
-                << ") resulted in " << kept << " wins,\nwhich is the best result." << "\n";
+                << ") resulted in " << kept << " wins,\nwhich is the best result."
+                << "\n";
     else
       std::cout << "Of the " << playouts << " games completed, " << losses
                 << " were losing games\nplayed using " << worstMoves.size()

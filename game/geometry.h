@@ -25,9 +25,15 @@ constexpr bool is_playable(int row, int column) {
   return !(row == 4 && column == 4);
 }
 
-constexpr int cell(int row, int column) { return row * SIZE + column; }
-constexpr int row_of(int c) { return c / SIZE; }
-constexpr int column_of(int c) { return c % SIZE; }
+constexpr int cell(int row, int column) {
+  return row * SIZE + column;
+}
+constexpr int row_of(int c) {
+  return c / SIZE;
+}
+constexpr int column_of(int c) {
+  return c % SIZE;
+}
 
 constexpr std::array<std::uint8_t, PLAYABLE_CELLS> make_playable_list() {
   std::array<std::uint8_t, PLAYABLE_CELLS> list{};
@@ -76,6 +82,41 @@ constexpr RayTable make_rays() {
 constexpr RayTable RAYS = make_rays();
 static_assert(RAYS[cell(3, 3)][4][0] == NO_CELL, "the centre stops a diagonal");
 static_assert(RAYS[cell(0, 0)][1][0] == NO_CELL, "row 0 has no cell above");
+
+// The 60 playable cells numbered 0 to 59 in canonical order, so that a set of cells fits one
+// 64-bit word and increasing bit order is the canonical order.
+constexpr std::array<std::uint8_t, CELLS> make_playable_index() {
+  std::array<std::uint8_t, CELLS> index{};
+  for (int c = 0; c < CELLS; ++c) index[c] = NO_CELL;
+  for (int p = 0; p < PLAYABLE_CELLS; ++p) index[PLAYABLE[p]] = static_cast<std::uint8_t>(p);
+  return index;
+}
+
+constexpr std::array<std::uint8_t, CELLS> PLAYABLE_INDEX = make_playable_index();
+
+// RAY_BITS[p][d] holds the playable numbers of the cells of the ray from playable cell p in
+// direction d. Directions 0, 2 and 4 step to higher numbers, so the nearest cell of a ray is
+// its lowest bit; for 1, 3 and 5 its highest.
+using RayBitTable = std::array<std::array<std::uint64_t, DIRECTIONS>, PLAYABLE_CELLS>;
+
+constexpr RayBitTable make_ray_bits() {
+  RayBitTable bits{};
+  for (int p = 0; p < PLAYABLE_CELLS; ++p)
+    for (int d = 0; d < DIRECTIONS; ++d)
+      for (std::uint8_t t : RAYS[PLAYABLE[p]][d])
+        if (t != NO_CELL) bits[p][d] |= std::uint64_t{1} << PLAYABLE_INDEX[t];
+  return bits;
+}
+
+constexpr RayBitTable RAY_BITS = make_ray_bits();
+
+// The nearest occupied cell from playable cell p in direction D, or -1 when there is none.
+template <int D>
+inline int nearest(std::uint64_t occupied, int p) {
+  std::uint64_t const hit = RAY_BITS[p][D] & occupied;
+  if (!hit) return -1;
+  return (D % 2 == 0) ? __builtin_ctzll(hit) : 63 - __builtin_clzll(hit);
+}
 
 // Server-notation index of a playable cell within its row, and back.
 constexpr int index_in_row(int row, int column) {

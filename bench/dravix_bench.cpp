@@ -1,0 +1,133 @@
+// Measures the search's throughput: runs the real monte_carlo search on one position and
+// reports playouts per second.
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/random/mersenne_twister.hpp>
+#include <boost/random/uniform_int_distribution.hpp>
+
+#include "ai/search.h"
+#include "game/setup.h"
+#include "game/vorak.h"
+
+namespace {
+
+struct Options {
+  std::string position = "opening";
+  std::string board_file;
+  int move_count = -1;
+  Players player = WHITE;
+  unsigned short seconds = 5;
+  std::uint32_t seed = 1;
+};
+
+[[noreturn]] void usage(std::string const& error) {
+  std::cerr << "dravix-bench: " << error << "\n"
+            << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
+               " [--player white|black] [--seconds S] [--seed X]\n";
+  std::exit(2);
+}
+
+unsigned long number(std::string const& option, char const* text, unsigned long max) {
+  char* end = nullptr;
+  unsigned long const value = std::strtoul(text, &end, 10);
+  if (*text == '\0' || *end != '\0' || value > max) usage("bad value for " + option);
+  return value;
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string const arg = argv[i];
+    if (arg == "--help") usage("measures playouts per second of the search");
+    if (i + 1 >= argc) usage("missing value for " + arg);
+    char const* value = argv[++i];
+    if (arg == "--position") {
+      o.position = value;
+      if (o.position != "opening" && o.position != "midgame") usage("bad position " + o.position);
+    } else if (arg == "--board") {
+      o.board_file = value;
+    } else if (arg == "--move-count") {
+      o.move_count = static_cast<int>(number(arg, value, 65535));
+    } else if (arg == "--player") {
+      std::string const p = value;
+      if (p != "white" && p != "black") usage("bad player " + p);
+      o.player = p == "white" ? WHITE : BLACK;
+    } else if (arg == "--seconds") {
+      o.seconds = static_cast<unsigned short>(number(arg, value, 3600));
+      if (o.seconds == 0) usage("--seconds must be at least 1");
+    } else if (arg == "--seed") {
+      o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
+    } else {
+      usage("unknown option " + arg);
+    }
+  }
+  if (!o.board_file.empty() && o.move_count < 0) usage("--board needs --move-count");
+  return o;
+}
+
+// Plays random legal turns from the opening until the middle of the game.
+void advance_to_midgame(Vorak& state, std::uint32_t seed) {
+  boost::random::mt19937 rng(seed);
+  Players mover = WHITE;
+  for (int action = 0; action < 24 && state.is_game_over() == NONE; ++action) {
+    std::vector<std::string> moves;
+    state.get_moves(moves, mover, state.step());
+    if (moves.empty()) break;
+    boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
+    state.execute_move(moves[pick(rng)], false);
+    if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
+  }
+  state.own_player = mover;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options const o = parse(argc, argv);
+  Vorak state(o.seconds);
+  std::string description;
+  if (!o.board_file.empty()) {
+    std::ifstream in(o.board_file);
+    if (!in) usage("cannot read " + o.board_file);
+    std::stringstream text;
+    text << in.rdbuf();
+    description = text.str();
+  } else {
+    description = random_opening_description(o.seed);
+  }
+  state.create_board(description);
+  state.own_player = o.player;
+  if (!o.board_file.empty()) {
+    state.move_count = static_cast<unsigned short>(o.move_count);
+  } else if (o.position == "midgame") {
+    advance_to_midgame(state, o.seed);
+  }
+  if (state.move_count % 2 == 1) usage("the position must have the first action of a turn due");
+
+  std::cout << "position: " << (o.board_file.empty() ? o.position : o.board_file) << ", move_count "
+            << state.move_count << ", " << (state.own_player == WHITE ? "white" : "black")
+            << " to play, seed " << o.seed << "\n";
+  state.print_piece_counts();
+
+  gen.seed(o.seed);
+  auto const start = std::chrono::steady_clock::now();
+  std::string const move = state.monte_carlo();
+  auto const stop = std::chrono::steady_clock::now();
+  double const seconds = std::chrono::duration<double>(stop - start).count();
+
+  std::cout << "chosen move: " << (move.empty() ? "pass" : move) << "\n"
+            << "elapsed seconds: " << seconds << "\n"
+            << "playouts: " << state.playouts << " (won " << state.wins << ", lost " << state.losses
+            << ")\n"
+            << "average actions per playout: "
+            << (state.playouts ? static_cast<double>(playoutActions) / state.playouts : 0.0) << "\n"
+            << "playouts per second: "
+            << static_cast<long>(seconds > 0 ? state.playouts / seconds : 0.0) << "\n";
+  return 0;
+}

@@ -1,0 +1,215 @@
+// The search plays on a compact form of the position for speed. These tests hold it to the
+// state's own member functions: the same candidate lists, the same look-ahead decisions, and
+// for a whole search the same draws, tallies, tables and choice.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <boost/random/mersenne_twister.hpp>
+#include <boost/random/uniform_int_distribution.hpp>
+
+#include "ai/playout.h"
+#include "ai/reference_playout.h"
+#include "ai/search.h"
+#include "game/setup.h"
+#include "game/vorak.h"
+
+namespace {
+
+// Expires after a fixed number of checks, so that two searches can be compared step for step.
+struct StepClock {
+  std::uint64_t remaining;
+  bool expired() {
+    if (remaining == 0) return true;
+    --remaining;
+    return false;
+  }
+};
+
+// A position reached from a random opening by `actions` random legal actions, some of them
+// stackings, so that heights above 1 and uneven tallies occur.
+Vorak random_position(std::uint32_t seed, int actions) {
+  Vorak state(1);
+  std::string description = random_opening_description(seed);
+  state.create_board(description);
+  boost::random::mt19937 rng(seed * 7919u + 13u);
+  Players mover = WHITE;
+  for (int i = 0; i < actions && state.is_game_over() == NONE; ++i) {
+    std::vector<std::string> moves;
+    state.get_moves_by_action(moves, mover, state.step(), ANY);
+    if (state.step() == 2) moves.emplace_back();
+    if (moves.empty()) break;
+    boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
+    state.execute_move(moves[pick(rng)], false);
+    if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
+  }
+  state.own_player = mover;
+  return state;
+}
+
+template <class P>
+std::vector<std::string> candidate_texts(P const& p, Players mover, bool concerned) {
+  typename P::List list;
+  p.candidates(mover, concerned, list);
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < list.size(); ++i) texts.push_back(P::text(list[i]));
+  return texts;
+}
+
+struct SearchResult {
+  std::string move;
+  std::uint32_t playouts, wins, losses;
+  std::map<std::string, std::uint32_t> best, worst;
+  boost::random::mt19937 engine;
+  std::string output;
+};
+
+template <class P>
+SearchResult search_with(Vorak state, std::uint32_t seed, std::uint64_t steps) {
+  gen.seed(seed);
+  StepClock clock{steps};
+  testing::internal::CaptureStdout();
+  std::string const move = run_search<P>(state, clock);
+  std::string const output = testing::internal::GetCapturedStdout();
+  return SearchResult{move,
+                      state.playouts,
+                      state.wins,
+                      state.losses,
+                      {bestMoves.begin(), bestMoves.end()},
+                      {worstMoves.begin(), worstMoves.end()},
+                      gen,
+                      output};
+}
+
+void expect_same_search(Vorak const& state, std::uint32_t seed, std::uint64_t steps) {
+  SearchResult const ref = search_with<ReferencePlayout>(state, seed, steps);
+  SearchResult const fast = search_with<FastPlayout>(state, seed, steps);
+  EXPECT_EQ(fast.move, ref.move);
+  EXPECT_EQ(fast.playouts, ref.playouts);
+  EXPECT_EQ(fast.wins, ref.wins);
+  EXPECT_EQ(fast.losses, ref.losses);
+  EXPECT_EQ(fast.best, ref.best);
+  EXPECT_EQ(fast.worst, ref.worst);
+  EXPECT_TRUE(fast.engine == ref.engine) << "the two searches drew differently";
+  EXPECT_EQ(fast.output, ref.output);
+}
+
+}  // namespace
+
+TEST(fast_playout, candidate_lists_match_the_member_functions) {
+  int compared = 0;
+  for (std::uint32_t seed = 1; seed <= 60; ++seed) {
+    for (int actions : {0, 1, 2, 9, 20, 31, 44, 57, 70}) {
+      Vorak const state = random_position(seed, actions);
+      ReferencePlayout const ref(state);
+      FastPlayout const fast(state);
+      for (Players mover : {WHITE, BLACK})
+        for (bool concerned : {false, true}) {
+          ASSERT_EQ(candidate_texts(fast, mover, concerned), candidate_texts(ref, mover, concerned))
+              << "seed " << seed << ", " << actions << " actions, mover " << mover
+              << (concerned ? ", concerned" : "");
+          ++compared;
+        }
+    }
+  }
+  EXPECT_EQ(compared, 60 * 9 * 4);
+}
+
+TEST(fast_playout, lookahead_decisions_match_the_member_functions) {
+  int decided = 0;
+  for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+    for (int actions = 20; actions <= 80; actions += 6) {
+      Vorak state = random_position(seed, actions);
+      if (state.move_count % 2 == 1) state.execute_move("", false);  // a turn must open
+      for (Players mover : {WHITE, BLACK}) {
+        ReferencePlayout const ref(state);
+        if (!ref.opponent_low(mover)) continue;
+        Decision expected, actual;
+        bool const ref_decided = ref.lookahead(mover, expected);
+        bool const fast_decided = FastPlayout(state).lookahead(mover, actual);
+        ASSERT_EQ(fast_decided, ref_decided) << "seed " << seed << ", " << actions << " actions";
+        if (!ref_decided) continue;
+        ++decided;
+        EXPECT_EQ(actual.winner, expected.winner);
+        EXPECT_EQ(actual.first, expected.first);
+        EXPECT_EQ(actual.second, expected.second);
+      }
+    }
+  }
+  EXPECT_GT(decided, 50) << "too few positions reached a decision to compare";
+}
+
+TEST(fast_playout, execution_matches_execute_move) {
+  for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+    Vorak state = random_position(seed, 0);
+    FastPlayout fast(state);
+    Players mover = WHITE;
+    boost::random::mt19937 rng(seed);
+    for (int i = 0; i < 200 && state.is_game_over() == NONE; ++i) {
+      auto const list = candidate_texts(ReferencePlayout(state), mover, false);
+      if (list.empty()) break;
+      boost::random::uniform_int_distribution<std::size_t> pick(0, list.size() - 1);
+      std::string const move = list[pick(rng)];
+      FastPlayout::List fast_list;
+      fast.candidates(mover, false, fast_list);
+      fast.execute(fast_list[std::find(list.begin(), list.end(), move) - list.begin()]);
+      state.execute_move(move, false);
+      ASSERT_EQ(fast.move_count(), state.move_count);
+      // The lists of both sides after the action agree only if the boards and tallies do.
+      for (Players p : {WHITE, BLACK})
+        for (bool concerned : {false, true})
+          ASSERT_EQ(candidate_texts(fast, p, concerned),
+                    candidate_texts(ReferencePlayout(state), p, concerned));
+      if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
+    }
+  }
+}
+
+TEST(search_equivalence, opening_searches_match) {
+  for (std::uint32_t seed : {3u, 17u, 101u}) {
+    Vorak state = random_position(seed, 0);
+    state.own_player = WHITE;
+    expect_same_search(state, seed, 20000);
+  }
+}
+
+TEST(search_equivalence, middle_and_end_game_searches_match) {
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    for (int actions : {15, 35, 55}) {
+      Vorak state = random_position(seed, actions);
+      if (state.move_count % 2 == 1) state.execute_move("", false);
+      if (state.is_game_over() != NONE) continue;
+      expect_same_search(state, seed, 15000);
+    }
+  }
+}
+
+TEST(search_equivalence, concerned_searches_match) {
+  // A side whose every playout is lost turns concerned after 9000 playouts; find such a
+  // position among late positions and compare the searches past the switch.
+  int concerned = 0;
+  for (std::uint32_t seed = 1; seed <= 400 && concerned < 2; ++seed) {
+    Vorak state = random_position(seed, 50);
+    if (state.move_count % 2 == 1) state.execute_move("", false);
+    if (state.is_game_over() != NONE) continue;
+    gen.seed(seed);
+    StepClock probe{4000};
+    testing::internal::CaptureStdout();
+    Vorak copy = state;
+    run_search<FastPlayout>(copy, probe);
+    testing::internal::GetCapturedStdout();
+    if (copy.wins != 0 || copy.playouts < 50) continue;
+    Vorak deep = state;
+    gen.seed(seed);
+    StepClock long_clock{400000};
+    testing::internal::CaptureStdout();
+    run_search<FastPlayout>(deep, long_clock);
+    std::string const out = testing::internal::GetCapturedStdout();
+    if (out.find("Dravix Bot looks concerned.") == std::string::npos) continue;
+    ++concerned;
+    expect_same_search(state, seed, 400000);
+  }
+  EXPECT_GE(concerned, 1) << "no position tried made the search concerned";
+}

@@ -71,19 +71,29 @@ Options parse(int argc, char** argv) {
   return o;
 }
 
-// Plays random legal turns from the opening until the middle of the game.
+// Plays random legal turns from the opening into the middle of the game: 24 actions, or
+// fewer where the game would otherwise end. Stops with the first action of a turn due.
 void advance_to_midgame(Vorak& state, std::uint32_t seed) {
   boost::random::mt19937 rng(seed);
   Players mover = WHITE;
-  for (int action = 0; action < 24 && state.is_game_over() == NONE; ++action) {
+  Vorak turn_start = state;
+  Players turn_mover = mover;
+  for (int action = 0; action < 24; ++action) {
     std::vector<std::string> moves;
-    state.get_moves(moves, mover, state.step());
+    state.get_moves_by_action(moves, mover, state.step(), ANY);
+    if (state.step() == 2) moves.emplace_back();
     if (moves.empty()) break;
     boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
     state.execute_move(moves[pick(rng)], false);
-    if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
+    if (state.is_game_over() != NONE) break;
+    if (state.move_count % 2 == 0) {
+      mover = mover == WHITE ? BLACK : WHITE;
+      turn_start = state;
+      turn_mover = mover;
+    }
   }
-  state.own_player = mover;
+  state = turn_start;
+  state.own_player = turn_mover;
 }
 
 }  // namespace

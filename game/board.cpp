@@ -33,9 +33,12 @@ Players Vorak::is_game_over() const {
 unsigned short& Vorak::counter(Players owner, Pieces piece) {
   bool white = owner == WHITE;
   switch (piece) {
-    case WEMM: return white ? white_wemms : black_wemms;
-    case MORIEL: return white ? white_moriels : black_moriels;
-    default: return white ? white_voraks : black_voraks;
+    case WEMM:
+      return white ? white_wemms : black_wemms;
+    case MORIEL:
+      return white ? white_moriels : black_moriels;
+    default:
+      return white ? white_voraks : black_voraks;
   }
 }
 
@@ -47,16 +50,32 @@ std::string Vorak::get_text_entry(unsigned short const& row, unsigned short cons
   Entry const& e = board[row][column];
   std::string text = std::to_string(row) + "," + std::to_string(column) + ": ";
   switch (e.owner) {
-    case NONE: text += "NONE"; break;
-    case WHITE: text += "WHITE"; break;
-    case BLACK: text += "BLACK"; break;
+    case NONE:
+      text += "NONE";
+      break;
+    case WHITE:
+      text += "WHITE";
+      break;
+    case BLACK:
+      text += "BLACK";
+      break;
   }
   switch (e.piece) {
-    case BLANK: text += ",BLANK"; break;
-    case VORAK: text += ",Vorak"; break;
-    case MORIEL: text += ",Moriel"; break;
-    case WEMM: text += ",Wemm"; break;
-    case BLOCK: text += ",BLOCK"; break;
+    case BLANK:
+      text += ",BLANK";
+      break;
+    case VORAK:
+      text += ",Vorak";
+      break;
+    case MORIEL:
+      text += ",Moriel";
+      break;
+    case WEMM:
+      text += ",Wemm";
+      break;
+    case BLOCK:
+      text += ",BLOCK";
+      break;
   }
   return text + "," + std::to_string(e.height);
 }

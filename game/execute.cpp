@@ -49,7 +49,8 @@ void Vorak::execute_move(std::string const& move, bool const& verbose) {
   Entry& to = board[to_row][to_column];
   if (verbose) {
     std::cout << (from.owner == WHITE ? "White's " : "Black's ")
-              << (move_count % 2 == 1 ? "first " : "final ") << "move:" << "\n"
+              << (move_count % 2 == 1 ? "first " : "final ") << "move:"
+              << "\n"
               << "  From: " << get_text_entry(from_row, from_column) << "\n"
               << "  To:   " << get_text_entry(to_row, to_column) << "\n";
   }

@@ -13,9 +13,12 @@ namespace {
 
 char const* piece_name(Pieces piece) {
   switch (piece) {
-    case WEMM: return "Wemm";
-    case MORIEL: return "Moriel";
-    default: return "Vorak";
+    case WEMM:
+      return "Wemm";
+    case MORIEL:
+      return "Moriel";
+    default:
+      return "Vorak";
   }
 }
 

@@ -79,10 +79,9 @@ class Vorak {
   void execute_move(std::string const& move, bool const& verbose);
 
   // Move generation (game/movegen.cpp)
-  void is_move_valid(bool& valid, unsigned short const& from_row,
-                     unsigned short const& from_column, unsigned short const& to_row,
-                     unsigned short const& to_column, unsigned short const& step,
-                     Actions const& action) const;
+  void is_move_valid(bool& valid, unsigned short const& from_row, unsigned short const& from_column,
+                     unsigned short const& to_row, unsigned short const& to_column,
+                     unsigned short const& step, Actions const& action) const;
   void get_moves_for_piece(std::vector<std::string>& moves, unsigned short const& row,
                            unsigned short const& column, unsigned short const& step,
                            Actions const& action) const;

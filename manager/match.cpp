@@ -1,0 +1,119 @@
+#include "manager/match.h"
+
+#include <exception>
+#include <iomanip>
+#include <sstream>
+#include <string>
+
+#include "game/setup.h"
+
+namespace manager {
+
+std::string seconds_text(double seconds) {
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(3) << seconds;
+  return text.str();
+}
+
+GameOverBodies game_over_bodies(Reason reason) {
+  switch (reason) {
+    case Reason::ILLEGAL_MOVE:
+      return {"OpponentMadeIllegalMove", "IllegalMove"};
+    case Reason::DISCONNECTED:
+      return {"OpponentDisconnected", ""};
+    case Reason::TIME_LIMIT:
+      return {"OtherPlayerForfeits", "YouLose"};
+    case Reason::ERROR:
+    case Reason::NONE:
+      return {"NoContest", "NoContest"};
+    default:
+      return {"YouWin", "YouLose"};
+  }
+}
+
+namespace {
+
+void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settings,
+         GameRecord& record, MatchObserver* observer) {
+  auto seat_of = [&](Players p) -> Seat& { return p == WHITE ? white : black; };
+
+  white.start(WHITE, record.start);
+  black.start(BLACK, record.start);
+  for (Players p : {WHITE, BLACK})
+    if (!seat_of(p).connected())
+      referee.forfeit(p, Reason::DISCONNECTED, colour_name(p) + " left before the game began");
+  if (observer != nullptr) observer->on_start(record, referee.position());
+
+  while (!referee.over()) {
+    Players const mover = referee.to_move();
+    Seat& seat = seat_of(mover);
+    ActionRecord action;
+    action.number = referee.action_number();
+    action.player = mover;
+    action.step = referee.step();
+
+    Reply const reply = seat.request(referee.position(), settings.action_limit_ms);
+    action.seconds = reply.seconds;
+    action.move = reply.move;
+    std::string const who = colour_name(mover);
+    bool const too_slow =
+        settings.action_limit_ms >= 0 && reply.seconds * 1000.0 > settings.action_limit_ms;
+
+    if (reply.status == Reply::DISCONNECTED) {
+      referee.forfeit(mover, Reason::DISCONNECTED, who + " disconnected");
+    } else if (reply.status == Reply::TIMEOUT || too_slow) {
+      referee.forfeit(mover, Reason::TIME_LIMIT,
+                      who + " took longer than " + seconds_text(settings.action_limit_ms / 1000.0) +
+                          " s for action " + std::to_string(action.number));
+    } else if (reply.status == Reply::MALFORMED) {
+      record.refused = action;
+      referee.forfeit(mover, Reason::ILLEGAL_MOVE,
+                      who + ": malformed move \"" + reply.move.substr(0, 100) + "\"");
+    } else {
+      Referee::Verdict const verdict = referee.submit(reply.move);
+      if (!verdict.accepted) {
+        record.refused = action;
+      } else {
+        action.move = verdict.move;
+        action.kind = kind_name(verdict.kind);
+        record.actions.push_back(action);
+        Seat& other = seat_of(opponent(mover));
+        other.opponent_played(verdict.move);
+        if (!other.connected())
+          referee.forfeit(opponent(mover), Reason::DISCONNECTED,
+                          colour_name(opponent(mover)) + " disconnected");
+        if (observer != nullptr) observer->on_action(record, action, referee.position());
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void play_match(Vorak const& start, Seat& white, Seat& black, MatchSettings const& settings,
+                GameRecord& record, MatchObserver* observer) {
+  Referee referee(start);
+  record.start = board_description(referee.position());
+  try {
+    run(referee, white, black, settings, record, observer);
+  } catch (std::exception const& e) {
+    referee.abandon(std::string("the manager failed: ") + e.what());
+  } catch (std::string const& text) {
+    referee.abandon("the manager failed: " + text);
+  } catch (char const* text) {
+    referee.abandon(std::string("the manager failed: ") + text);
+  }
+  record.winner = referee.winner();
+  record.reason = referee.reason();
+  record.detail = referee.detail();
+
+  GameOverBodies const bodies = game_over_bodies(record.reason);
+  for (Players p : {WHITE, BLACK}) {
+    Seat& seat = p == WHITE ? white : black;
+    // Without a result both hear the same; a side that left hears nothing.
+    seat.finish(p == record.winner || record.winner == NONE ? bodies.winner : bodies.loser);
+  }
+  if (observer != nullptr) observer->on_end(record, referee.position());
+}
+
+}  // namespace manager

@@ -1,0 +1,170 @@
+#include "manager/options.h"
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/program_options.hpp>
+
+namespace manager {
+
+namespace po = boost::program_options;
+
+namespace {
+
+struct BadValue {
+  std::string message;
+};
+
+// A plain decimal number within [low, high]: no sign, no blanks, no exponent; the stream
+// readers would take "-1" for a huge unsigned number.
+long long whole_number(std::string const& option, std::string const& text, long long low,
+                       long long high) {
+  bool ok = !text.empty() && text.size() <= 18;
+  for (char c : text) ok = ok && c >= '0' && c <= '9';
+  long long const value = ok ? std::stoll(text) : 0;
+  if (!ok || value < low || value > high) {
+    throw BadValue{"--" + option + " takes a whole number from " + std::to_string(low) + " to " +
+                   std::to_string(high) + ", not \"" + text + "\""};
+  }
+  return value;
+}
+
+// Seconds with an optional fraction ("2", "0.5"), more than 0 and at most `high`.
+double seconds(std::string const& option, std::string const& text, double high) {
+  std::size_t dots = 0;
+  bool ok = !text.empty() && text.size() <= 12 && text.front() != '.' && text.back() != '.';
+  for (char c : text) {
+    dots += c == '.' ? 1 : 0;
+    ok = ok && ((c >= '0' && c <= '9') || c == '.');
+  }
+  double const value = ok && dots <= 1 ? std::stod(text) : -1.0;
+  if (!(value > 0 && value <= high)) {
+    std::ostringstream range;
+    range << high;
+    throw BadValue{"--" + option + " takes a number of seconds above 0 and up to " + range.str() +
+                   ", not \"" + text + "\""};
+  }
+  return value;
+}
+
+SeatKind seat(std::string const& option, std::string const& text) {
+  std::optional<SeatKind> const kind = seat_kind_from(text);
+  if (!kind)
+    throw BadValue{"--" + option + " takes tcp, random, greedy or bot, not \"" + text + "\""};
+  return *kind;
+}
+
+po::options_description described() {
+  po::options_description d("Options");
+  d.add_options()                          //
+      ("help", "show this text and exit")  //
+      ("address", po::value<std::string>()->value_name("A"),
+       "listen on this address (default 127.0.0.1)")  //
+      ("port", po::value<std::string>()->value_name("P"),
+       "listen on this TCP port, 0 for any free one (default 2525)")  //
+      ("white", po::value<std::string>()->value_name("SEAT"),
+       "who plays White: tcp (a client that connects), random (uniform over the legal "
+       "actions), greedy (wins when it can, else captures the opponent's scarcest kind, else "
+       "random) or bot (the Monte-Carlo search of Dravix Bot, in process); default tcp")  //
+      ("black", po::value<std::string>()->value_name("SEAT"),
+       "who plays Black, as for --white; default random")  //
+      ("games", po::value<std::string>()->value_name("N"),
+       "play a series of N games, a fresh connection for each (default 1)")  //
+      ("alternate", "the two seats change colours after every game")         //
+      ("seed", po::value<std::string>()->value_name("S"),
+       "seed of the random setups and of the random and greedy players, 0 to 4294967295 "
+       "(default: from the clock; the seed used is printed)")  //
+      ("board", po::value<std::string>()->value_name("FILE"),
+       "start every game from the board description in FILE (the body of a BoardState "
+       "message, or the whole line) instead of a random setup")  //
+      ("action-limit", po::value<std::string>()->value_name("SECONDS"),
+       "a side that takes longer than this for one action loses (default: no limit)")  //
+      ("bot-time", po::value<std::string>()->value_name("SECONDS"),
+       "thinking time per turn of a bot seat, whole seconds from 1 to 3600 (default 1)")  //
+      ("record", po::value<std::string>()->value_name("FILE"),
+       "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
+       "updated after each game")  //
+      ("quiet", "print only each game's result and the results table");
+  return d;
+}
+
+}  // namespace
+
+std::string help_text() {
+  std::ostringstream out;
+  out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
+         "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
+         "                     [--bot-time SECONDS] [--record FILE] [--quiet]\n\n"
+         "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
+         "a TCP client (such as dravix-bot) or a built-in player. Exit status: 0 when the series\n"
+         "has been played, 1 when it could not be (the port cannot be listened on, say), 2 for\n"
+         "a bad option or value.\n\n"
+      << described();
+  return out.str();
+}
+
+ParsedOptions parse_options(std::vector<std::string> const& args) {
+  ParsedOptions parsed;
+  Options& o = parsed.options;
+  po::variables_map vm;
+  try {
+    // No abbreviations: a script that says --white must not be read as something else.
+    int const style = po::command_line_style::unix_style & ~po::command_line_style::allow_guessing;
+    po::store(po::command_line_parser(args).options(described()).style(style).run(), vm);
+    po::notify(vm);
+    if (vm.count("help")) {
+      parsed.status = ParsedOptions::HELP;
+      return parsed;
+    }
+    auto given = [&](char const* name) { return vm.count(name) > 0; };
+    auto text = [&](char const* name) { return vm[name].as<std::string>(); };
+
+    if (given("address")) {
+      o.address = text("address");
+      if (o.address.empty()) throw BadValue{"--address takes a host name or an IPv4 address"};
+    }
+    if (given("port")) o.port = static_cast<int>(whole_number("port", text("port"), 0, 65535));
+    if (given("white")) o.white = seat("white", text("white"));
+    if (given("black")) o.black = seat("black", text("black"));
+    if (given("games"))
+      o.games = static_cast<int>(whole_number("games", text("games"), 1, 1000000));
+    o.alternate = given("alternate");
+    if (given("seed"))
+      o.seed = static_cast<std::uint32_t>(whole_number("seed", text("seed"), 0, 4294967295LL));
+    if (given("board")) {
+      o.board_file = text("board");
+      if (o.board_file.empty()) throw BadValue{"--board takes a file name"};
+    }
+    if (given("action-limit")) {
+      o.action_limit_ms = static_cast<int>(
+          std::lround(seconds("action-limit", text("action-limit"), 86400) * 1000));
+      if (o.action_limit_ms < 1) throw BadValue{"--action-limit must be at least 0.001 seconds"};
+    }
+    if (given("bot-time"))
+      o.bot_seconds =
+          static_cast<unsigned short>(whole_number("bot-time", text("bot-time"), 1, 3600));
+    if (given("record")) {
+      o.record_file = text("record");
+      if (o.record_file.empty()) throw BadValue{"--record takes a file name"};
+    }
+    o.quiet = given("quiet");
+
+    // The search uses its whole thinking time on the first action of a turn.
+    bool const bot = o.white == SeatKind::BOT || o.black == SeatKind::BOT;
+    if (bot && o.action_limit_ms >= 0 && o.bot_seconds * 1000 >= o.action_limit_ms) {
+      throw BadValue{"--bot-time " + std::to_string(o.bot_seconds) +
+                     " would make the bot lose on time: it must be below --action-limit"};
+    }
+  } catch (po::error const& e) {
+    parsed.status = ParsedOptions::ERROR;
+    parsed.message = e.what();
+  } catch (BadValue const& e) {
+    parsed.status = ParsedOptions::ERROR;
+    parsed.message = e.message;
+  }
+  return parsed;
+}
+
+}  // namespace manager

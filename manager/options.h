@@ -1,0 +1,42 @@
+// The manager's command line.
+#ifndef DRAVIX_MANAGER_OPTIONS_H
+#define DRAVIX_MANAGER_OPTIONS_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "manager/seat.h"
+
+namespace manager {
+
+struct Options {
+  std::string address = "127.0.0.1";
+  int port = 2525;
+  SeatKind white = SeatKind::TCP;
+  SeatKind black = SeatKind::RANDOM;
+  int games = 1;
+  bool alternate = false;  // the seats change colours after every game
+  std::optional<std::uint32_t> seed;
+  std::string board_file;
+  int action_limit_ms = -1;  // none
+  unsigned short bot_seconds = 1;
+  std::string record_file;
+  bool quiet = false;
+};
+
+struct ParsedOptions {
+  enum Status { RUN, HELP, ERROR };
+  Status status = RUN;
+  Options options;
+  std::string message;  // the reason of an ERROR
+};
+
+// `args` are the arguments after the program name.
+ParsedOptions parse_options(std::vector<std::string> const& args);
+std::string help_text();
+
+}  // namespace manager
+
+#endif

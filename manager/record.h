@@ -1,0 +1,53 @@
+// What a series leaves behind: the JSON record of every game and the results table.
+#ifndef DRAVIX_MANAGER_RECORD_H
+#define DRAVIX_MANAGER_RECORD_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "manager/match.h"
+
+namespace manager {
+
+// Keys keep the order they are written in, so the record reads top-down.
+using Json = nlohmann::ordered_json;
+
+// Figures of one seat over a series, by its label.
+struct SeatStats {
+  std::string label;
+  int games = 0;
+  int wins = 0;
+  int games_as_white = 0;
+  int wins_as_white = 0;
+  int games_as_black = 0;
+  int wins_as_black = 0;
+  int actions = 0;  // actions played and accepted
+  double think_total = 0;
+  double think_longest = 0;
+};
+
+struct SeriesStats {
+  int games = 0;
+  int white_wins = 0;
+  int black_wins = 0;
+  int no_result = 0;
+  double average_actions = 0;
+  std::vector<SeatStats> seats;  // in order of first appearance
+};
+
+SeriesStats summarize(std::vector<GameRecord> const& games);
+std::string results_table(SeriesStats const& stats);
+
+Json game_json(GameRecord const& game);
+Json series_json(std::vector<GameRecord> const& games, std::uint32_t seed);
+
+// Writes `record` to `path` through a temporary file, so that a reader never sees half of it.
+// Returns false and says why in `error` when it cannot.
+bool write_record(std::string const& path, Json const& record, std::string& error);
+
+}  // namespace manager
+
+#endif

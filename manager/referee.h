@@ -1,0 +1,82 @@
+// The referee: which side is to act, which actions are legal, and when and why a game ends.
+// It knows nothing of seats, sockets or consoles, so any front end can drive it.
+#ifndef DRAVIX_MANAGER_REFEREE_H
+#define DRAVIX_MANAGER_REFEREE_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "game/vorak.h"
+
+namespace manager {
+
+enum class Reason { NONE, ELIMINATION, NO_CAPTURE, ILLEGAL_MOVE, TIME_LIMIT, DISCONNECTED, ERROR };
+
+// "elimination", "no capture", "illegal move", "time limit", "disconnected", "error" ("" for NONE).
+std::string reason_name(Reason reason);
+Players opponent(Players player);
+// "White", "Black" or "Nobody".
+std::string colour_name(Players player);
+
+enum class ActionKind { CAPTURE, STACKING, PASS };
+std::string kind_name(ActionKind kind);  // "capture", "stacking", "pass"
+
+// Reads a move in server notation ("sr,si,tr,ti", each a single digit naming a playable cell)
+// into the internal move string; the empty text is the pass. Anything else, however close, is
+// refused with nullopt: the text may come from any client and must never reach a conversion
+// that could throw or index off the board.
+std::optional<std::string> parse_server_move(std::string const& text);
+// The server notation of an internal move string that names two playable cells, or nullopt.
+std::optional<std::string> to_server_notation(std::string const& internal);
+
+// The legal actions of `player` for the action now due on `state`: any capture to open a turn;
+// any capture, permitted stacking, or the pass ("") as the second action.
+std::vector<std::string> legal_actions(Vorak const& state, Players player);
+
+class Referee {
+ public:
+  // `start` is a position before its first action (White moves first, one action).
+  explicit Referee(Vorak const& start);
+
+  Vorak const& position() const { return state_; }
+  bool over() const { return reason_ != Reason::NONE; }
+  Players winner() const { return winner_; }
+  Reason reason() const { return reason_; }
+  std::string const& detail() const { return detail_; }
+
+  Players to_move() const { return to_move_; }
+  unsigned short step() const { return state_.step(); }
+  int action_number() const { return actions_ + 1; }
+  std::vector<std::string> legal() const { return legal_actions(state_, to_move_); }
+
+  struct Verdict {
+    bool accepted = false;
+    std::string move;  // canonical server notation of the accepted action
+    ActionKind kind = ActionKind::PASS;
+    std::string error;  // why it was refused
+  };
+  // Judges and, when legal, applies the mover's action. A refused action ends the game: the
+  // mover loses for an illegal move.
+  Verdict submit(std::string const& server_text);
+  // Ends the game against `loser` for a reason found outside the rules (time, connection).
+  void forfeit(Players loser, Reason reason, std::string const& detail);
+  // Ends the game without a result.
+  void abandon(std::string const& detail);
+
+ private:
+  void end(Players winner, Reason reason, std::string detail);
+  // After every action and at the start: a lost kind, or a turn that cannot open.
+  void judge_position();
+
+  Vorak state_;
+  Players to_move_ = WHITE;
+  int actions_ = 0;
+  Players winner_ = NONE;
+  Reason reason_ = Reason::NONE;
+  std::string detail_;
+};
+
+}  // namespace manager
+
+#endif

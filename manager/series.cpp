@@ -1,0 +1,147 @@
+#include "manager/series.h"
+
+#include <chrono>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "manager/draw.h"
+#include "manager/record.h"
+#include "manager/setup.h"
+
+namespace manager {
+
+namespace {
+
+std::string seat_label(Players p, GameRecord const& game) {
+  return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
+}
+
+}  // namespace
+
+std::string result_line(GameRecord const& game) {
+  std::string line = "Game " + std::to_string(game.game) + ": ";
+  if (game.winner == NONE) {
+    line += "no result (" + game.detail + ")";
+  } else {
+    line += seat_label(game.winner, game) + " beat " + seat_label(opponent(game.winner), game) +
+            " by " + reason_name(game.reason) + ": " + game.detail;
+  }
+  return line + "; " + std::to_string(game.actions.size()) + " actions";
+}
+
+void ConsoleObserver::on_start(GameRecord const& game, Vorak const& position) {
+  if (quiet_) return;
+  out_ << "\n=== Game " << game.game << " of " << games_ << ": White is " << game.white
+       << ", Black is " << game.black << " ===\n"
+       << draw_board(position) << "White to open with a single action.\n"
+       << std::flush;
+}
+
+void ConsoleObserver::on_action(GameRecord const&, ActionRecord const& action,
+                                Vorak const& position) {
+  if (quiet_) return;
+  out_ << "\nAction " << action.number << ": " << colour_name(action.player) << " plays "
+       << (action.move.empty() ? "a pass" : action.move + " (" + action.kind + ")") << " in "
+       << seconds_text(action.seconds) << " s\n"
+       << draw_board(position, action.move) << std::flush;
+}
+
+void ConsoleObserver::on_end(GameRecord const& game, Vorak const&) {
+  out_ << (quiet_ ? "" : "\n") << result_line(game) << "\n" << std::flush;
+}
+
+int run_series(Options const& options, std::ostream& out, std::ostream& err) {
+  std::uint32_t const seed =
+      options.seed ? *options.seed
+                   : static_cast<std::uint32_t>(
+                         std::random_device{}() ^
+                         static_cast<std::uint32_t>(
+                             std::chrono::system_clock::now().time_since_epoch().count()));
+  out << "Seed: " << seed << "\n";
+
+  std::optional<Vorak> board;
+  if (!options.board_file.empty()) {
+    std::string error;
+    board = read_board_file(options.board_file, error);
+    if (!board) {
+      err << "vorak-manager: " << error << "\n";
+      return 2;
+    }
+  }
+
+  std::string const names[2] = {seat_kind_name(options.white), seat_kind_name(options.black)};
+  std::string const labels[2] = {names[0] == names[1] ? names[0] + "-1" : names[0],
+                                 names[1] == names[0] ? names[1] + "-2" : names[1]};
+  SeatKind const kinds[2] = {options.white, options.black};
+
+  int status = 0;
+  std::vector<GameRecord> games;
+  try {
+    std::unique_ptr<SocketServer> server;
+    if (options.white == SeatKind::TCP || options.black == SeatKind::TCP) {
+      server = std::make_unique<SocketServer>(options.port, 2, options.address);
+      out << "Listening on " << options.address << ":" << server->Port() << "\n";
+    }
+    out << std::flush;
+
+    ConsoleObserver observer(out, options.quiet, options.games);
+    MatchSettings settings;
+    settings.action_limit_ms = options.action_limit_ms;
+    Logger log = [&](std::string const& line) {
+      if (!options.quiet) out << line << "\n" << std::flush;
+    };
+
+    for (int g = 1; g <= options.games; ++g) {
+      // Seat 0 is the one the command line gave White; with --alternate it plays Black in
+      // every even game.
+      int const white_seat = options.alternate && g % 2 == 0 ? 1 : 0;
+      GameRecord record;
+      record.game = g;
+      record.white = labels[white_seat];
+      record.black = labels[1 - white_seat];
+      // Game g's random setup comes from seed + g - 1, so any game can be set up again alone.
+      if (!board) record.setup_seed = seed + static_cast<std::uint32_t>(g - 1);
+      Vorak const start = board ? *board : random_setup(*record.setup_seed);
+
+      std::unique_ptr<Seat> seats[2];  // by colour: White, Black
+      for (int colour = 0; colour < 2; ++colour) {
+        int const seat = colour == 0 ? white_seat : 1 - white_seat;
+        if (kinds[seat] == SeatKind::TCP) {
+          out << "Waiting for " << (colour == 0 ? "White" : "Black") << " to connect to "
+              << options.address << ":" << server->Port() << "\n"
+              << std::flush;
+          seats[colour] = std::make_unique<TcpSeat>(accept_client(*server, -1), log);
+        } else {
+          // Each game and seat gets its own stream of the series' seed.
+          std::uint32_t const player_seed =
+              seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
+          seats[colour] = std::make_unique<BuiltinSeat>(kinds[seat], player_seed,
+                                                        options.bot_seconds, options.quiet);
+        }
+      }
+      play_match(start, *seats[0], *seats[1], settings, record, &observer);
+      games.push_back(record);
+
+      if (!options.record_file.empty()) {
+        std::string error;
+        if (!write_record(options.record_file, series_json(games, seed), error)) {
+          err << "vorak-manager: " << error << "\n";
+          status = 1;
+        }
+      }
+    }
+  } catch (std::string const& text) {
+    err << "vorak-manager: " << text << "\n";
+    return 1;
+  } catch (char const* text) {
+    err << "vorak-manager: " << text << "\n";
+    return 1;
+  }
+
+  out << "\n" << results_table(summarize(games)) << std::flush;
+  return status;
+}
+
+}  // namespace manager

@@ -188,7 +188,7 @@ SocketSelect::SocketSelect(Socket const* s1, Socket const* s2, int timeout_ms)
   ready2_ = s2 != nullptr && s2->IsClosed();
   if (ready1_ || ready2_) return;
 
-  platform::SocketHandle handles[2];
+  platform::SocketHandle handles[2] = {platform::kInvalidSocket, platform::kInvalidSocket};
   bool ready[2] = {false, false};
   int count = 0;
   if (s1 != nullptr) handles[count++] = s1->handle_;

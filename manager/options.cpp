@@ -112,7 +112,12 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
   try {
     // No abbreviations: a script that says --white must not be read as something else.
     int const style = po::command_line_style::unix_style & ~po::command_line_style::allow_guessing;
-    po::store(po::command_line_parser(args).options(described()).style(style).run(), vm);
+    po::store(po::command_line_parser(args)
+                  .options(described())
+                  .positional(po::positional_options_description())
+                  .style(style)
+                  .run(),
+              vm);
     po::notify(vm);
     if (vm.count("help")) {
       parsed.status = ParsedOptions::HELP;

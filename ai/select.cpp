@@ -63,6 +63,9 @@ std::string Vorak::get_best_move() {
                 << " different starting sequences.\nOf those this sequence (" << chosen
                 << ") resulted in " << kept << " loses,\nwhich is the best (lowest) result."
                 << "\n";
+    // Playouts lost before the program's first action (it had no capture) count under the
+    // placeholder alone, which is no move: the random player then decides, passing if need be.
+    if (chosen.size() < 4) return random_ai();
     return chosen.substr(0, 4);
   }
 

@@ -59,8 +59,6 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
                          std::random_device{}() ^
                          static_cast<std::uint32_t>(
                              std::chrono::system_clock::now().time_since_epoch().count()));
-  out << "Seed: " << seed << "\n";
-
   std::optional<Vorak> board;
   if (!options.board_file.empty()) {
     std::string error;
@@ -70,6 +68,8 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       return 2;
     }
   }
+
+  out << "Seed: " << seed << "\n";
 
   std::string const names[2] = {seat_kind_name(options.white), seat_kind_name(options.black)};
   std::string const labels[2] = {names[0] == names[1] ? names[0] + "-1" : names[0],

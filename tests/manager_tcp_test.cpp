@@ -1,0 +1,352 @@
+// The manager over real TCP on 127.0.0.1: scripted clients in threads play against TCP seats,
+// and the vorak-manager program itself is run for its exit statuses and a whole game.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <boost/algorithm/string/predicate.hpp>
+#include <boost/random/mersenne_twister.hpp>
+#include <nlohmann/json.hpp>
+
+#include "game/vorak.h"
+#include "manager/match.h"
+#include "manager/players.h"
+#include "manager/referee.h"
+#include "manager/seat.h"
+#include "manager/setup.h"
+#include "net/socket.h"
+
+using namespace manager;
+
+namespace {
+
+// A bare POSIX client, so that the test's threads share none of the socket family's counts.
+// Every read gives up after 10 seconds of silence, so no test can hang on a silent manager.
+class Client {
+ public:
+  explicit Client(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    timeval limit{10, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Client() { close(); }
+  Client(Client const&) = delete;
+  Client& operator=(Client const&) = delete;
+
+  bool connected() const { return connected_; }
+  void send(std::string const& bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  void close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  // The next line without its line end; nullopt once the connection is closed or silent.
+  std::optional<std::string> line() {
+    for (;;) {
+      std::size_t const end = buffer_.find('\n');
+      if (end != std::string::npos) {
+        std::string l = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        return l;
+      }
+      char bytes[4096];
+      ssize_t const n = fd_ < 0 ? -1 : ::recv(fd_, bytes, sizeof bytes, 0);
+      if (n <= 0) return std::nullopt;
+      buffer_.append(bytes, static_cast<std::size_t>(n));
+    }
+  }
+
+ private:
+  int fd_;
+  bool connected_ = false;
+  std::string buffer_;
+};
+
+// What a scripted client does on its n-th YourTurn.
+struct Answer {
+  enum What { MOVE, RAW, CLOSE, STALL } what = MOVE;
+  std::string text;  // MOVE: the move in server notation; RAW: bytes to send as they are
+};
+using Policy = std::function<Answer(Vorak const& position, Players me, int turn)>;
+
+// Plays the client's side: keeps its own position from BoardState and Move lines, answers
+// YourTurn by `policy`, and returns every line received, up to GameOver or the end.
+std::vector<std::string> play_client(int port, Policy const& policy) {
+  Client client(port);
+  std::vector<std::string> lines;
+  if (!client.connected()) return lines;
+  Vorak position(0);
+  Players me = NONE;
+  int turns = 0;
+  while (std::optional<std::string> line = client.line()) {
+    lines.push_back(*line);
+    std::string const body = line->substr(line->find('{') + 1, line->size() - line->find('{') - 2);
+    if (boost::starts_with(*line, "GameOver{")) break;
+    if (boost::starts_with(*line, "BoardState{")) {
+      std::string text = body;
+      position.create_board(text);
+    } else if (boost::starts_with(*line, "YourPlayerNumber{")) {
+      me = body == "One" ? WHITE : BLACK;
+    } else if (boost::starts_with(*line, "Move{")) {
+      position.execute_move(parse_server_move(body).value(), false);
+    } else if (*line == "YourTurn{}") {
+      Answer const a = policy(position, me, ++turns);
+      if (a.what == Answer::CLOSE) break;
+      if (a.what == Answer::RAW) client.send(a.text);
+      if (a.what == Answer::MOVE) {
+        client.send("Move{" + a.text + "}\r\n");
+        std::optional<std::string> const internal = parse_server_move(a.text);
+        std::vector<std::string> const legal = legal_actions(position, me);
+        if (internal && std::find(legal.begin(), legal.end(), *internal) != legal.end())
+          position.execute_move(*internal, false);
+      }
+    }
+  }
+  return lines;
+}
+
+Answer random_move(Vorak const& position, Players me, boost::random::mt19937& engine) {
+  return Answer{Answer::MOVE, to_server_notation(choose_random(position, me, engine)).value()};
+}
+
+Policy random_policy(std::uint32_t seed) {
+  auto engine = std::make_shared<boost::random::mt19937>(seed);
+  return [engine](Vorak const& p, Players me, int) { return random_move(p, me, *engine); };
+}
+
+// A listening socket on an ephemeral port, and the seats of one game over it.
+struct Table {
+  SocketServer server{0, 2, "127.0.0.1"};
+  std::vector<std::string> log;
+
+  int port() const { return server.Port(); }
+  std::unique_ptr<TcpSeat> seat() {
+    std::unique_ptr<Socket> socket = accept_client(server, 10000);
+    if (!socket) return nullptr;
+    return std::make_unique<TcpSeat>(
+        std::move(socket), [this](std::string const& l) { log.push_back(l); }, 1000);
+  }
+};
+
+// The lines White must have received in a game against a built-in Black: the opening, then
+// YourTurn for each of its actions and Move for each of Black's, then the outcome.
+std::vector<std::string> white_transcript(GameRecord const& record, std::string const& outcome) {
+  std::vector<std::string> lines = {"YourPlayerNumber{One}", "BoardState{" + record.start + "}"};
+  std::vector<ActionRecord> actions = record.actions;
+  if (record.refused) actions.push_back(*record.refused);
+  for (ActionRecord const& a : actions)
+    lines.push_back(a.player == WHITE ? "YourTurn{}" : "Move{" + a.move + "}");
+  lines.push_back("GameOver{" + outcome + "}");
+  return lines;
+}
+
+std::string program() {
+  return std::string(DRAVIX_BIN_DIR) + "/vorak-manager";
+}
+
+// Runs the program with `arguments`, returning its exit status and what it printed.
+int run_program(std::string const& arguments, std::string* output = nullptr) {
+  FILE* pipe = ::popen((program() + " " + arguments + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  std::string text;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+  int const status = ::pclose(pipe);
+  if (output != nullptr) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(tcp_seat, a_client_hears_the_opening_its_turns_and_the_opponents_moves) {
+  Table table;
+  std::vector<std::string> lines;
+  auto engine = std::make_shared<boost::random::mt19937>(7);
+  std::thread client([&] {
+    lines = play_client(table.port(), [&](Vorak const& p, Players me, int turn) {
+      if (turn == 1) {
+        Answer a = random_move(p, me, *engine);
+        return Answer{Answer::RAW, "Chat{good luck}\r\n\r\nMove{" + a.text + "}\r\n"};
+      }
+      if (turn == 3) return Answer{Answer::MOVE, ""};  // a pass as the second action
+      if (turn == 4) return Answer{Answer::MOVE, "0,0,0,0"};
+      return random_move(p, me, *engine);
+    });
+  });
+  std::unique_ptr<TcpSeat> white = table.seat();
+  GameRecord record;
+  if (white) {
+    BuiltinSeat black(SeatKind::RANDOM, 3, 1, true);
+    play_match(random_setup(3), *white, black, MatchSettings{}, record);
+  }
+  client.join();
+  ASSERT_TRUE(white);
+
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(boost::starts_with(lines[0], "Version{") && boost::ends_with(lines[0], "}"))
+      << lines[0];
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+            white_transcript(record, "IllegalMove"));
+  EXPECT_EQ(record.reason, Reason::ILLEGAL_MOVE);
+  EXPECT_EQ(record.winner, BLACK);
+  ASSERT_TRUE(record.refused);
+  EXPECT_EQ(record.refused->move, "0,0,0,0");
+  // White's actions: the opening, a capture, the pass.
+  std::vector<std::string> white_kinds;
+  for (ActionRecord const& a : record.actions)
+    if (a.player == WHITE) white_kinds.push_back(a.kind);
+  EXPECT_EQ(white_kinds, (std::vector<std::string>{"capture", "capture", "pass"}));
+  EXPECT_EQ(table.log, std::vector<std::string>{"White says: good luck"});
+}
+
+TEST(tcp_seat, an_illegal_move_loses_and_the_other_side_is_told) {
+  Table table;
+  std::vector<std::string> white_lines, black_lines;
+  std::thread white_client([&] { white_lines = play_client(table.port(), random_policy(1)); });
+  std::unique_ptr<TcpSeat> white = table.seat();
+  std::thread black_client([&] {
+    black_lines = play_client(table.port(), [](Vorak const&, Players, int) {
+      return Answer{Answer::MOVE, "9,9,9,9"};
+    });
+  });
+  std::unique_ptr<TcpSeat> black = table.seat();
+  GameRecord record;
+  if (white && black) play_match(random_setup(4), *white, *black, MatchSettings{}, record);
+  white_client.join();
+  black_client.join();
+  ASSERT_TRUE(white && black);
+
+  ASSERT_EQ(record.actions.size(), 1u);
+  std::vector<std::string> const expected_black = {
+      "YourPlayerNumber{Two}", "BoardState{" + record.start + "}",
+      "Move{" + record.actions[0].move + "}", "YourTurn{}", "GameOver{IllegalMove}"};
+  ASSERT_FALSE(black_lines.empty());
+  EXPECT_EQ(std::vector<std::string>(black_lines.begin() + 1, black_lines.end()), expected_black);
+  ASSERT_FALSE(white_lines.empty());
+  EXPECT_EQ(white_lines.back(), "GameOver{OpponentMadeIllegalMove}");
+  EXPECT_EQ(record.winner, WHITE);
+  EXPECT_NE(record.detail.find("not a move"), std::string::npos) << record.detail;
+}
+
+TEST(tcp_seat, a_dropped_client_loses_and_the_other_hears_opponent_disconnected) {
+  Table table;
+  std::vector<std::string> white_lines;
+  std::thread white_client([&] { white_lines = play_client(table.port(), random_policy(2)); });
+  std::unique_ptr<TcpSeat> white = table.seat();
+  std::thread black_client([&] {
+    play_client(table.port(), [](Vorak const&, Players, int) { return Answer{Answer::CLOSE, ""}; });
+  });
+  std::unique_ptr<TcpSeat> black = table.seat();
+  GameRecord record;
+  if (white && black) play_match(random_setup(5), *white, *black, MatchSettings{}, record);
+  white_client.join();
+  black_client.join();
+  ASSERT_TRUE(white && black);
+
+  EXPECT_EQ(record.reason, Reason::DISCONNECTED);
+  EXPECT_EQ(record.winner, WHITE);
+  ASSERT_FALSE(white_lines.empty());
+  EXPECT_EQ(white_lines.back(), "GameOver{OpponentDisconnected}");
+}
+
+TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
+  Table table;
+  std::vector<std::string> white_lines, black_lines;
+  std::thread white_client([&] { white_lines = play_client(table.port(), random_policy(3)); });
+  std::unique_ptr<TcpSeat> white = table.seat();
+  std::thread black_client([&] {
+    black_lines = play_client(table.port(), [](Vorak const&, Players, int) {
+      return Answer{Answer::RAW, "Move{5,"};  // and then nothing
+    });
+  });
+  std::unique_ptr<TcpSeat> black = table.seat();
+  GameRecord record;
+  MatchSettings settings;
+  settings.action_limit_ms = 300;
+  if (white && black) play_match(random_setup(6), *white, *black, settings, record);
+  white_client.join();
+  black_client.join();
+  ASSERT_TRUE(white && black);
+
+  EXPECT_EQ(record.reason, Reason::TIME_LIMIT);
+  EXPECT_EQ(record.winner, WHITE);
+  ASSERT_FALSE(black_lines.empty());
+  EXPECT_EQ(black_lines.back(), "GameOver{YouLose}");
+  ASSERT_FALSE(white_lines.empty());
+  EXPECT_EQ(white_lines.back(), "GameOver{OtherPlayerForfeits}");
+}
+
+TEST(manager_program, bad_options_exit_with_status_2) {
+  for (std::string args :
+       {"--games 0", "--white human", "--port 65536", "--frobnicate", "--seed x",
+        "--action-limit -1", "surplus", "--white random --board /nonexistent/board.txt"}) {
+    std::string output;
+    EXPECT_EQ(run_program(args, &output), 2) << args << "\n" << output;
+    EXPECT_TRUE(boost::starts_with(output, "vorak-manager: ")) << output;
+  }
+  std::string help;
+  EXPECT_EQ(run_program("--help", &help), 0);
+  EXPECT_NE(help.find("Usage: vorak-manager"), std::string::npos);
+}
+
+TEST(manager_program, a_port_in_use_exits_with_status_1) {
+  SocketServer taken(0, 1, "127.0.0.1");
+  std::string output;
+  EXPECT_EQ(run_program("--quiet --port " + std::to_string(taken.Port()), &output), 1) << output;
+  EXPECT_NE(output.find("cannot bind"), std::string::npos) << output;
+}
+
+TEST(manager_program, plays_a_whole_game_with_a_tcp_client_and_records_it) {
+  std::string const record_path =
+      ::testing::TempDir() + "manager_tcp_test_" + std::to_string(::getpid()) + ".json";
+  FILE* pipe = ::popen(
+      (program() + " --port 0 --black greedy --seed 12 --quiet --record " + record_path + " 2>&1")
+          .c_str(),
+      "r");
+  ASSERT_NE(pipe, nullptr);
+  int port = -1;
+  char buffer[512];
+  std::string printed;
+  while (port < 0 && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+    std::string const line = buffer;
+    printed += line;
+    if (boost::starts_with(line, "Listening on 127.0.0.1:")) port = std::stoi(line.substr(23));
+  }
+  std::vector<std::string> lines;
+  if (port > 0) lines = play_client(port, random_policy(12));
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) printed += buffer;
+  int const status = ::pclose(pipe);
+  ASSERT_GT(port, 0) << printed;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << printed;
+  EXPECT_NE(printed.find("Seed: 12"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Results of 1 game"), std::string::npos) << printed;
+
+  ASSERT_FALSE(lines.empty());
+  std::ifstream in(record_path);
+  nlohmann::json const record = nlohmann::json::parse(in);
+  ASSERT_EQ(record["games"].size(), 1u);
+  nlohmann::json const& game = record["games"][0];
+  EXPECT_EQ(game["white"], "tcp");
+  EXPECT_EQ(lines.back(), game["winner"] == "white" ? "GameOver{YouWin}" : "GameOver{YouLose}");
+  EXPECT_TRUE(game["reason"] == "elimination" || game["reason"] == "no capture") << game["reason"];
+  EXPECT_EQ(lines[2], "BoardState{" + game["start"].get<std::string>() + "}");
+  std::remove(record_path.c_str());
+}

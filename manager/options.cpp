@@ -74,8 +74,9 @@ po::options_description described() {
        "play a series of N games, a fresh connection for each (default 1)")  //
       ("alternate", "the two seats change colours after every game")         //
       ("seed", po::value<std::string>()->value_name("S"),
-       "seed of the random setups and of the random and greedy players, 0 to 4294967295 "
-       "(default: from the clock; the seed used is printed)")  //
+       "seed of the random setups and of the random and greedy players, 0 to 4294967295; "
+       "game N starts from the setup of seed S + N - 1 (default: from the clock; the seed "
+       "used is printed)")  //
       ("board", po::value<std::string>()->value_name("FILE"),
        "start every game from the board description in FILE (the body of a BoardState "
        "message, or the whole line) instead of a random setup")  //

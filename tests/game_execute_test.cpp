@@ -351,10 +351,3 @@ TEST(score, wide_scores_keep_their_sign) {
   v.own_player = BLACK;
   EXPECT_EQ(score_text(v, -1), "Score: 183 - 47910 = -47727\n" + std::string(kLosing));
 }
-
-TEST(log, writes_one_line) {
-  testing::internal::CaptureStdout();
-  log("Hello there");
-  log("");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Hello there\n\n");
-}

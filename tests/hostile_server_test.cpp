@@ -1,0 +1,231 @@
+// A hostile game server against the real dravix-bot process: malformed moves and boards, huge
+// lines, early closes and messages out of order. For each, the bot says clearly what went
+// wrong and ends the game as a no contest (or plays on where the input is harmless), and the
+// process neither crashes nor hangs.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "game/setup.h"
+
+extern char** environ;
+
+namespace {
+
+std::string read_file(std::string const& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The server's side of one connection, on raw sockets.
+class Peer {
+ public:
+  explicit Peer(int fd) : fd_(fd) {}
+  void send(std::string const& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+      ssize_t const n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      sent += static_cast<std::size_t>(n);
+    }
+  }
+  // The next line the bot sends, without its line end; empty after 30 s or a close.
+  std::string line() {
+    std::string text;
+    char c;
+    while (true) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 30000) <= 0 || ::recv(fd_, &c, 1, 0) != 1) return text;
+      if (c == '\n') break;
+      text += c;
+    }
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
+  }
+
+ private:
+  int fd_;
+};
+
+struct Outcome {
+  int status;  // exit status, or -1 for a crash or a hang
+  std::string out, err;
+};
+
+// Runs dravix-bot for one game against `script`, answering its dialogue with 1 s thinking and
+// declining the rematch.
+Outcome against(std::function<void(Peer&)> const& script) {
+  int const listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(::listen(listener, 1), 0);
+  socklen_t length = sizeof address;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+  std::string const base = testing::TempDir() + "hostile_" + std::to_string(::getpid());
+  std::ofstream(base + ".in") << "\n" << ntohs(address.sin_port) << "\n1\nn\n";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, (base + ".in").c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string const program = std::string(DRAVIX_BIN_DIR) + "/dravix-bot";
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = -1;
+  EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  std::thread server([&] {
+    pollfd p{listener, POLLIN, 0};
+    if (::poll(&p, 1, 30000) <= 0) return;
+    int const fd = ::accept(listener, nullptr, nullptr);
+    Peer peer(fd);
+    script(peer);
+    ::shutdown(fd, SHUT_WR);
+    char buffer[4096];
+    pollfd q{fd, POLLIN, 0};
+    while (::poll(&q, 1, 30000) > 0 && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
+    }
+    ::close(fd);
+  });
+
+  Outcome outcome{-1, "", ""};
+  auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  int status = 0;
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  } else if (WIFEXITED(status)) {
+    outcome.status = WEXITSTATUS(status);
+  }
+  server.join();
+  ::close(listener);
+  outcome.out = read_file(base + ".out");
+  outcome.err = read_file(base + ".err");
+  return outcome;
+}
+
+std::string const FAILURE = "Unable to connect to the Corvane Game Manager: ";
+std::string const NO_CONTEST = "This game is ruled a no contest.\n";
+std::string const BOARD = random_opening_description(21);
+
+// A no contest, explained on standard error in one line that starts with the usual words and
+// mentions `detail`, with the program ending normally.
+void expect_no_contest(Outcome const& o, std::string const& detail) {
+  EXPECT_EQ(o.status, 0) << "the bot crashed or hung\n" << o.err;
+  EXPECT_NE(o.out.find(NO_CONTEST), std::string::npos) << o.out.substr(0, 2000);
+  EXPECT_EQ(o.err.rfind(FAILURE, 0), 0u) << o.err;
+  EXPECT_NE(o.err.find(detail), std::string::npos) << o.err;
+}
+
+// The bot plays on: it answers a request for a move with a move line, and the game is won.
+void play_on(Peer& peer, std::string& reply) {
+  peer.send("YourPlayerNumber{One}\nYourTurn{}\n");
+  reply = peer.line();
+  peer.send("GameOver{YouWin}\n");
+}
+
+void expect_played_on(Outcome const& o, std::string const& reply) {
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(reply.rfind("Move{", 0), 0u) << reply;
+  EXPECT_NE(o.out.find("Considering that you are an obvious novice you did quite well.\n"),
+            std::string::npos);
+}
+
+}  // namespace
+
+TEST(hostile_moves, bad_moves_from_the_server_end_the_game) {
+  struct Case {
+    std::string body, detail;
+  };
+  for (Case const& c : std::vector<Case>{{"3,x,3,5", "is not four numbers"},
+                                         {"9,0,0,0", "does not name two cells of the board"},
+                                         {"4,9,4,5", "does not name two cells of the board"},
+                                         // (0,5) is a blocked cell: index 5 of a row of five
+                                         {"0,5,0,4", "does not name two cells of the board"}}) {
+    Outcome const o = against([&](Peer& peer) {
+      peer.send("YourPlayerNumber{Two}\nBoardState{" + BOARD + "}\nMove{" + c.body + "}\n");
+      peer.send("GameOver{YouWin}\n");
+    });
+    expect_no_contest(o, c.detail);
+    EXPECT_NE(o.err.find(c.body), std::string::npos) << "the message names the move";
+  }
+}
+
+TEST(hostile_moves, a_move_from_an_empty_cell_ends_the_game) {
+  std::string board;
+  for (int i = 0; i < 60; ++i) board += i == 0 ? "{}" : (i % 2 ? ",{WHITE,Wemm}" : ",{}");
+  Outcome const o = against([&](Peer& peer) {
+    peer.send("YourPlayerNumber{Two}\nBoardState{" + board + "}\nMove{0,0,0,1}\n");
+  });
+  expect_no_contest(o, "does not start from a stack of my opponent");
+}
+
+TEST(hostile_boards, odd_but_harmless_descriptions_let_the_game_go_on) {
+  std::string forty_wemms, two_hundred, owner_only = "{WHITE}", high_bytes;
+  for (int i = 0; i < 60; ++i) {
+    forty_wemms += std::string(i ? "," : "") + (i < 40 ? "{BLACK,Wemm}" : "{WHITE,Vorak}");
+    owner_only += i < 30 ? ",{WHITE,Vorak}" : ",{BLACK,Moriel}";
+    high_bytes += std::string(i ? "," : "") + (i % 2 ? "{WHITE,W\xe9mm,\xff}" : "{BLACK,Moriel}");
+  }
+  for (int i = 0; i < 200; ++i) two_hundred += std::string(i ? "," : "") + "{BLACK,Wemm}";
+  std::string const fewer = "{WHITE,Vorak},{BLACK,Wemm},{BLACK,Wemm,Wemm}";
+  for (std::string const& board : {fewer, two_hundred, forty_wemms, owner_only, high_bytes}) {
+    std::string reply;
+    Outcome const o = against([&](Peer& peer) {
+      peer.send("BoardState{" + board + "}\n");
+      play_on(peer, reply);
+    });
+    expect_played_on(o, reply);
+  }
+}
+
+TEST(hostile_stream, ten_megabytes_without_a_line_feed_end_the_game) {
+  Outcome const o = against([](Peer& peer) { peer.send(std::string(10 << 20, 'x')); });
+  expect_no_contest(o, "line longer than");
+}
+
+TEST(hostile_stream, a_close_in_the_middle_of_a_game_ends_it) {
+  Outcome const o = against([](Peer& peer) {
+    peer.send("YourPlayerNumber{One}\nBoardState{" + BOARD + "}\nYourTurn{}\n");
+    peer.line();
+    peer.send("Move{");  // and gone, halfway through a line
+  });
+  expect_no_contest(o, "the connection was closed");
+}
+
+TEST(hostile_stream, a_turn_before_the_board_ends_the_game_without_a_move) {
+  std::string reply = "unset";
+  Outcome const o = against([&](Peer& peer) {
+    peer.send("YourPlayerNumber{One}\nYourTurn{}\n");
+    reply = peer.line();
+  });
+  expect_no_contest(o, "before sending the board");
+  EXPECT_EQ(reply, "") << "nothing is sent for a turn the bot cannot play";
+}

@@ -11,6 +11,7 @@
 #include <boost/random/mersenne_twister.hpp>
 #include <boost/random/uniform_int_distribution.hpp>
 
+#include "ai/reference_playout.h"
 #include "ai/search.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -24,12 +25,13 @@ struct Options {
   Players player = WHITE;
   unsigned short seconds = 5;
   std::uint32_t seed = 1;
+  bool reference = false;  // search through the member functions instead of the fast form
 };
 
 [[noreturn]] void usage(std::string const& error) {
   std::cerr << "dravix-bench: " << error << "\n"
             << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
-               " [--player white|black] [--seconds S] [--seed X]\n";
+               " [--player white|black] [--seconds S] [--seed X] [--reference]\n";
   std::exit(2);
 }
 
@@ -45,6 +47,10 @@ Options parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string const arg = argv[i];
     if (arg == "--help") usage("measures playouts per second of the search");
+    if (arg == "--reference") {
+      o.reference = true;
+      continue;
+    }
     if (i + 1 >= argc) usage("missing value for " + arg);
     char const* value = argv[++i];
     if (arg == "--position") {
@@ -127,7 +133,13 @@ int main(int argc, char** argv) {
 
   gen.seed(o.seed);
   auto const start = std::chrono::steady_clock::now();
-  std::string const move = state.monte_carlo();
+  std::string move;
+  if (o.reference) {
+    WallClock clock{std::time(nullptr) + state.seconds_per_move};
+    move = run_search<ReferencePlayout>(state, clock);
+  } else {
+    move = state.monte_carlo();
+  }
   auto const stop = std::chrono::steady_clock::now();
   double const seconds = std::chrono::duration<double>(stop - start).count();
 

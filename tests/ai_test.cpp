@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -359,6 +358,23 @@ TEST(lookahead, other_captures_tried_when_the_low_kind_is_out_of_reach) {
   ASSERT_TRUE(by_action(state, WHITE, 1, CAPTURE_MORIEL).empty());
   ASSERT_EQ(by_action(state, WHITE, 1, CAPTURE), (Moves{"2122"}));
   EXPECT_EQ(describe(look_ahead(state, WHITE)), decided(WHITE, "2122", "2223"));
+}
+
+TEST(lookahead, list_order_beats_a_shorter_win) {
+  // Two Voraks and one Moriel left: the Vorak capture listed first leaves a Vorak and a Moriel
+  // at one, so any capture may follow it, and the Moriel's falls. The direct capture of the
+  // Moriel, later in the list, is never reached.
+  std::vector<Stack> const layout = std::vector<Stack>{{0, 0, WHITE, VORAK},
+                                                       {1, 0, BLACK, VORAK},
+                                                       {0, 4, WHITE, MORIEL},
+                                                       {2, 4, BLACK, MORIEL},
+                                                       {2, 2, WHITE, WEMM}} +
+                                    tall_reserve(BLACK, 1, 0, 3);
+  Vorak const state = position(layout, WHITE, 10);
+  ASSERT_EQ(state.black_voraks, 2);
+  ASSERT_EQ(state.black_moriels, 1);
+  ASSERT_EQ(by_action(state, WHITE, 1, CAPTURE), (Moves{"0010", "0424", "2224"}));
+  EXPECT_EQ(describe(look_ahead(state, WHITE)), decided(WHITE, "0010", "0424"));
 }
 
 TEST(lookahead, no_capture_no_decision) {
@@ -784,6 +800,32 @@ TEST(search, concerned_playouts_without_second_action_never_send_the_placeholder
   EXPECT_EQ(second, "");
 }
 
+TEST(search, concerned_play_drops_the_capture_preference) {
+  // As in the doomed position, but White can also take a height-1 Vorak at 7,4. Confident play
+  // always opens with that Vorak capture; concerned play draws from every capture.
+  std::vector<Stack> layout = doomed_layout();
+  layout.push_back({7, 4, BLACK, VORAK});
+  Vorak state = position(layout, WHITE, 10);
+  ASSERT_EQ(by_action(state, WHITE, 1, CAPTURE), (Moves{"0001", "8474"}));
+  auto opened_with_wemm = [] {
+    std::uint32_t n = 0;
+    for (auto const& entry : worstMoves)
+      if (entry.first.rfind("0001", 0) == 0) n += entry.second;
+    return n;
+  };
+  Search s = search(state, 30000);
+  ASSERT_EQ(s.output.rfind("Dravix Bot looks confident.\n", 0), 0u);
+  EXPECT_EQ(state.wins, 0u);
+  EXPECT_EQ(opened_with_wemm(), 0u);
+  s = search(state, 80000);
+  ASSERT_EQ(s.output.rfind("Dravix Bot looks concerned.\n", 0), 0u);
+  ASSERT_GT(state.losses, 9200u);
+  // About half of the playouts after the switch open with the Wemm capture.
+  std::uint32_t const after_switch = state.losses - 9000;
+  EXPECT_GT(opened_with_wemm(), after_switch / 4);
+  EXPECT_LT(opened_with_wemm(), after_switch * 3 / 4);
+}
+
 TEST(search, won_playouts_keep_the_search_confident) {
   // Black's playouts here are all won: no switch however long the search.
   Vorak state = position(sure_win_layout(), BLACK, 10);
@@ -792,6 +834,10 @@ TEST(search, won_playouts_keep_the_search_confident) {
   EXPECT_EQ(state.losses, 0u);
   EXPECT_GE(state.wins + 1, state.playouts);
   EXPECT_TRUE(worstMoves.empty());
+  // Black's first capture leaves White with two Voraks; the look-ahead still waits for the
+  // next turn to open, so every key holds Black's whole turn, or its first action and a pass.
+  for (auto const& entry : bestMoves)
+    EXPECT_TRUE(entry.first.size() == 8 || entry.first.size() == 4) << entry.first;
   EXPECT_EQ(s.output.rfind("Dravix Bot looks confident.\n", 0), 0u);
   std::string const chosen = reported_sequence(s.output);
   ASSERT_EQ(s.output, "Dravix Bot looks confident.\n" + won_report(state.playouts, state.wins,

@@ -35,10 +35,23 @@ inline void for_each_line(std::uint64_t occupied, int from, F&& f) {
   if ((t = nearest<5>(occupied, from)) >= 0) f(t, 5);
 }
 
+// Positions are told apart by stamps: a copy is the same position, an action makes a new one.
+thread_local std::uint32_t next_stamp = 0;
+
+// The full capture list of the latest position asked for; the look-ahead of a step and its
+// candidate list would otherwise both sweep the board.
+struct CaptureCache {
+  std::uint32_t stamp = 0;
+  Players mover = NONE;
+  bool valid = false;
+  FastPlayout::List all;
+};
+thread_local CaptureCache cache;
+
 }  // namespace
 
 FastPlayout::FastPlayout(Vorak const& state)
-    : count_{}, stacks_{}, kinds_{}, move_count_(state.move_count) {
+    : count_{}, stacks_{}, kinds_{}, move_count_(state.move_count), stamp_(++next_stamp) {
   for (int p = 0; p < CELLS; ++p) {
     int const c = geometry::PLAYABLE[p];
     Entry const& e = state.board[geometry::row_of(c)][geometry::column_of(c)];
@@ -71,6 +84,7 @@ std::string FastPlayout::text(Move move) {
 }
 
 void FastPlayout::execute(Move move) {
+  stamp_ = ++next_stamp;
   move_count_ = move_count_ == 0 ? 2 : static_cast<std::uint16_t>(move_count_ + 1);
   if (move == PASS) return;
   int const from = move & 0xFF, to = move >> 8;
@@ -106,8 +120,19 @@ void FastPlayout::candidates(Players mover, bool concerned, List& list) const {
   if (opening) {
     // First action of a turn: captures only. Unless concerned, only those of the highest
     // kind that can be captured at all: Voraks, else Moriels, else Wemms.
+    bool const cached = cache.valid && cache.stamp == stamp_ && cache.mover == mover;
     if (concerned) {
-      captures(mover, BLANK, list);
+      if (cached)
+        filter_captures(cache.all, BLANK, list);
+      else
+        captures(mover, BLANK, list);
+      return;
+    }
+    if (cached) {
+      for (Pieces kind : {VORAK, MORIEL, WEMM}) {
+        filter_captures(cache.all, kind, list);
+        if (!list.empty()) return;
+      }
       return;
     }
     Players const other = opponent_of(mover);
@@ -178,16 +203,40 @@ void FastPlayout::captures_onto(Players mover, std::uint64_t targets, List& list
   });
 }
 
-FastPlayout::Move FastPlayout::first_capture_of(Players mover, unsigned kinds) const {
+FastPlayout::List const& FastPlayout::all_captures(Players mover) const {
+  if (!(cache.valid && cache.stamp == stamp_ && cache.mover == mover)) {
+    cache.all.clear();
+    captures(mover, BLANK, cache.all);
+    cache.stamp = stamp_;
+    cache.mover = mover;
+    cache.valid = true;
+  }
+  return cache.all;
+}
+
+void FastPlayout::filter_captures(List const& all, Pieces kind, List& list) const {
+  for (std::size_t i = 0; i < all.size(); ++i)
+    if (kind == BLANK || piece_[all[i] >> 8] == kind) list.push(all[i]);
+}
+
+FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsigned kinds) const {
   // Work back from the few targets: the capture S -> T that a sweep would list first is the
-  // one with the lowest source, then the lowest direction from S towards T.
-  std::uint64_t const occupied = this->occupied();
+  // one with the lowest source, then the lowest direction from S towards T. The board after
+  // m1 differs only in m1's two cells, so it is read through them rather than copied.
+  int const moved_from = m1 & 0xFF, moved_to = m1 >> 8;
+  std::uint64_t const occupied = this->occupied() & ~bit(moved_from);
+  Players const other = opponent_of(mover);
+  std::uint64_t targets = 0;
+  for (Pieces k : {VORAK, MORIEL, WEMM})
+    if (kinds & (1u << k)) targets |= kinds_[other][k];
+  targets &= ~bit(moved_to);
   int best = -1;
   Move best_move = NO_MOVE;
-  for_each_cell(stacks_[opponent_of(mover)], [&](int to) {
-    if (!(kinds & (1u << piece_[to]))) return;
+  for_each_cell(targets, [&](int to) {
     for_each_line(occupied, to, [&](int from, int d) {
-      if (owner_[from] != mover || height_[to] > height_[from]) return;
+      bool const moved = from == moved_to;
+      if (!moved && owner_[from] != mover) return;
+      if (height_[to] > height_[moved ? moved_from : from]) return;
       int const key = from * DIRECTIONS + (d ^ 1);  // d ^ 1 is the direction from S to T
       if (best < 0 || key < best) {
         best = key;
@@ -215,15 +264,13 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   Pieces const kind = (v <= 2 && m > 2 && w > 2)   ? VORAK
                       : (v > 2 && m <= 2 && w > 2) ? MORIEL
                                                    : BLANK;
+  List const& all = all_captures(mover);
   List first;
-  if (kind == BLANK)
-    captures(mover, BLANK, first);
-  else
-    captures_onto(mover, kinds_[other][kind], first);
-  if (first.empty() && kind != BLANK) captures(mover, BLANK, first);
+  filter_captures(all, kind, first);
+  List const& tried = first.empty() ? all : first;
 
-  for (std::size_t i = 0; i < first.size(); ++i) {
-    Move const m1 = first[i];
+  for (std::size_t i = 0; i < tried.size(); ++i) {
+    Move const m1 = tried[i];
     int const t1 = m1 >> 8;
     std::uint16_t after[3][4];
     std::copy(&count_[0][0], &count_[0][0] + 12, &after[0][0]);
@@ -238,11 +285,9 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
       if (after[other][k] == 1) last_kinds |= 1u << k;
     if (!last_kinds) return false;  // no kind down to its last stack: give up entirely
 
-    FastPlayout s1 = *this;
-    s1.execute(m1);
-    Move const m2 = s1.first_capture_of(mover, last_kinds);
+    Move const m2 = first_capture_after(mover, m1, last_kinds);
     if (m2 != NO_MOVE) {
-      --after[other][s1.piece_[m2 >> 8]];
+      --after[other][piece_[m2 >> 8]];
       decision = Decision{winner(after), text(m1), text(m2)};
       return true;
     }

@@ -55,9 +55,14 @@ class FastPlayout {
   // The mover's captures of the opposing stacks in `targets`, in list order; found from the
   // targets' side, which is cheaper when they are few.
   void captures_onto(Players mover, std::uint64_t targets, List& list) const;
-  // The first capture in list order of an opposing stack whose kind is in `kinds` (a bit
-  // per Pieces value), or NO_MOVE.
-  Move first_capture_of(Players mover, unsigned kinds) const;
+  // After the mover's capture m1 (not made on the board), the first capture in list order of
+  // an opposing stack whose kind is in `kinds` (a bit per Pieces value), or NO_MOVE.
+  Move first_capture_after(Players mover, Move m1, unsigned kinds) const;
+  // Every capture of the mover in list order, shared by the look-ahead and the candidate list
+  // of the same step.
+  List const& all_captures(Players mover) const;
+  // The captures of `all` whose target is `kind`, in their order.
+  void filter_captures(List const& all, Pieces kind, List& list) const;
   static Players winner(std::uint16_t const (&count)[3][4]);
   std::uint64_t occupied() const { return stacks_[WHITE] | stacks_[BLACK]; }
 
@@ -68,6 +73,7 @@ class FastPlayout {
   std::uint64_t stacks_[3];    // playable cells holding each colour's stacks, per Players
   std::uint64_t kinds_[3][4];  // the same per [Players][Pieces] of the top piece
   std::uint16_t move_count_;
+  std::uint32_t stamp_;  // names the position: copies share it, every action draws a new one
 };
 
 #endif

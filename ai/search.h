@@ -53,6 +53,17 @@ struct WallClock {
   bool expired() const { return std::time(nullptr) >= deadline; }
 };
 
+// Expires after a fixed number of checks, so that a search repeats exactly: for tests, the
+// fuzzed match loop and comparisons of the two playout forms.
+struct StepClock {
+  std::uint64_t remaining;
+  bool expired() {
+    if (remaining == 0) return true;
+    --remaining;
+    return false;
+  }
+};
+
 // Runs one search of the driver on `root`'s position: playouts until the clock expires, each
 // recorded under the program's opening sequence, then the choice from the tables. The
 // playout form P (the state itself, or a faster form of the same rules) must make exactly the

@@ -6,19 +6,6 @@
 #include "ai/playout.h"
 #include "ai/search.h"
 
-namespace {
-
-struct StepClock {
-  std::uint64_t remaining;
-  bool expired() {
-    if (remaining == 0) return true;
-    --remaining;
-    return false;
-  }
-};
-
-}  // namespace
-
 std::string Vorak::monte_carlo() {
   if (move_count % 2 == 1) return get_best_move();
   StepClock clock{400};

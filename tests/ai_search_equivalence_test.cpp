@@ -18,16 +18,6 @@
 
 namespace {
 
-// Expires after a fixed number of checks, so that two searches can be compared step for step.
-struct StepClock {
-  std::uint64_t remaining;
-  bool expired() {
-    if (remaining == 0) return true;
-    --remaining;
-    return false;
-  }
-};
-
 // A position reached from a random opening by `actions` random legal actions, some of them
 // stackings, so that heights above 1 and uneven tallies occur.
 Vorak random_position(std::uint32_t seed, int actions) {

@@ -23,16 +23,6 @@ namespace {
 
 using Moves = std::vector<std::string>;
 
-// Expires after a fixed number of checks of the clock.
-struct StepClock {
-  std::uint64_t remaining;
-  bool expired() {
-    if (remaining == 0) return true;
-    --remaining;
-    return false;
-  }
-};
-
 struct Stack {
   int row, column;
   Players owner;

@@ -51,6 +51,7 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
     action.number = referee.action_number();
     action.player = mover;
     action.step = referee.step();
+    if (observer != nullptr) observer->on_request(record, action, referee.position());
 
     Reply const reply = seat.request(referee.position(), settings.action_limit_ms);
     action.seconds = reply.seconds;

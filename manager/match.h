@@ -40,6 +40,8 @@ class MatchObserver {
  public:
   virtual ~MatchObserver() = default;
   virtual void on_start(GameRecord const&, Vorak const&) {}
+  // The seat of `due.player` is asked for action `due.number` (`due.step` of its turn).
+  virtual void on_request(GameRecord const&, ActionRecord const& /*due*/, Vorak const&) {}
   virtual void on_action(GameRecord const&, ActionRecord const&, Vorak const&) {}
   virtual void on_end(GameRecord const&, Vorak const&) {}
 };

@@ -52,7 +52,8 @@ double seconds(std::string const& option, std::string const& text, double high) 
 SeatKind seat(std::string const& option, std::string const& text) {
   std::optional<SeatKind> const kind = seat_kind_from(text);
   if (!kind)
-    throw BadValue{"--" + option + " takes tcp, random, greedy or bot, not \"" + text + "\""};
+    throw BadValue{"--" + option + " takes tcp, random, greedy, bot or human, not \"" + text +
+                   "\""};
   return *kind;
 }
 
@@ -67,12 +68,14 @@ po::options_description described() {
       ("white", po::value<std::string>()->value_name("SEAT"),
        "who plays White: tcp (a client that connects), random (uniform over the legal "
        "actions), greedy (wins when it can, else captures the opponent's scarcest kind, else "
-       "random) or bot (the Monte-Carlo search of Dravix Bot, in process); default tcp")  //
+       "random), bot (the Monte-Carlo search of Dravix Bot, in process) or human (a person "
+       "playing on the page of --web); default tcp")  //
       ("black", po::value<std::string>()->value_name("SEAT"),
        "who plays Black, as for --white; default random")  //
       ("games", po::value<std::string>()->value_name("N"),
-       "play a series of N games, a fresh connection for each (default 1)")  //
-      ("alternate", "the two seats change colours after every game")         //
+       "play a series of N games, a fresh connection for each (default 1); with --web, 0 "
+       "plays none and only serves the page, to open records on")     //
+      ("alternate", "the two seats change colours after every game")  //
       ("seed", po::value<std::string>()->value_name("S"),
        "seed of the random setups and of the random and greedy players, 0 to 4294967295; "
        "game N starts from the setup of seed S + N - 1 (default: from the clock; the seed "
@@ -86,8 +89,12 @@ po::options_description described() {
        "thinking time per turn of a bot seat, whole seconds from 1 to 3600 (default 1)")  //
       ("record", po::value<std::string>()->value_name("FILE"),
        "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
-       "updated after each game")  //
-      ("quiet", "print only each game's result and the results table");
+       "updated after each game")                                       //
+      ("quiet", "print only each game's result and the results table")  //
+      ("web", po::value<std::string>()->value_name("PORT"),
+       "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
+       "address is printed), where a human seat plays and records can be stepped through; "
+       "the page stays up after the series until the program is interrupted");
   return d;
 }
 
@@ -97,11 +104,11 @@ std::string help_text() {
   std::ostringstream out;
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
          "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
-         "                     [--bot-time SECONDS] [--record FILE] [--quiet]\n\n"
+         "                     [--bot-time SECONDS] [--record FILE] [--quiet] [--web PORT]\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
-         "a TCP client (such as dravix-bot) or a built-in player. Exit status: 0 when the series\n"
-         "has been played, 1 when it could not be (the port cannot be listened on, say), 2 for\n"
-         "a bad option or value.\n\n"
+         "a TCP client (such as dravix-bot), a built-in player or a person on the page of --web.\n"
+         "Exit status: 0 when the series has been played, 1 when it could not be (the port\n"
+         "cannot be listened on, say), 2 for a bad option or value.\n\n"
       << described();
   return out.str();
 }
@@ -134,8 +141,9 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
     if (given("port")) o.port = static_cast<int>(whole_number("port", text("port"), 0, 65535));
     if (given("white")) o.white = seat("white", text("white"));
     if (given("black")) o.black = seat("black", text("black"));
+    if (given("web")) o.web_port = static_cast<int>(whole_number("web", text("web"), 0, 65535));
     if (given("games"))
-      o.games = static_cast<int>(whole_number("games", text("games"), 1, 1000000));
+      o.games = static_cast<int>(whole_number("games", text("games"), o.web_port ? 0 : 1, 1000000));
     o.alternate = given("alternate");
     if (given("seed"))
       o.seed = static_cast<std::uint32_t>(whole_number("seed", text("seed"), 0, 4294967295LL));
@@ -156,6 +164,13 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       if (o.record_file.empty()) throw BadValue{"--record takes a file name"};
     }
     o.quiet = given("quiet");
+
+    for (auto [name, kind] : {std::pair("white", o.white), std::pair("black", o.black)}) {
+      if (kind == SeatKind::HUMAN && !o.web_port)
+        throw BadValue{std::string("--") + name +
+                       " human needs --web PORT: the person plays on "
+                       "that page"};
+    }
 
     // The search uses its whole thinking time on the first action of a turn.
     bool const bot = o.white == SeatKind::BOT || o.black == SeatKind::BOT;

@@ -24,6 +24,8 @@ struct Options {
   unsigned short bot_seconds = 1;
   std::string record_file;
   bool quiet = false;
+  // The port of the live board on 127.0.0.1 (0: any free one); none without --web.
+  std::optional<int> web_port;
 };
 
 struct ParsedOptions {

@@ -58,12 +58,15 @@ std::string seat_kind_name(SeatKind kind) {
       return "greedy";
     case SeatKind::BOT:
       return "bot";
+    case SeatKind::HUMAN:
+      return "human";
   }
   return "";
 }
 
 std::optional<SeatKind> seat_kind_from(std::string const& name) {
-  for (SeatKind k : {SeatKind::TCP, SeatKind::RANDOM, SeatKind::GREEDY, SeatKind::BOT})
+  for (SeatKind k :
+       {SeatKind::TCP, SeatKind::RANDOM, SeatKind::GREEDY, SeatKind::BOT, SeatKind::HUMAN})
     if (seat_kind_name(k) == name) return k;
   return std::nullopt;
 }

@@ -16,8 +16,9 @@
 
 namespace manager {
 
-enum class SeatKind { TCP, RANDOM, GREEDY, BOT };
-std::string seat_kind_name(SeatKind kind);  // "tcp", "random", "greedy", "bot"
+// HUMAN is a person playing on the page of the manager's web server (manager/web_game.h).
+enum class SeatKind { TCP, RANDOM, GREEDY, BOT, HUMAN };
+std::string seat_kind_name(SeatKind kind);  // "tcp", "random", "greedy", "bot", "human"
 std::optional<SeatKind> seat_kind_from(std::string const& name);
 
 // A seat's answer to a request for one action.

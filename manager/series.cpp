@@ -9,6 +9,8 @@
 #include "manager/draw.h"
 #include "manager/record.h"
 #include "manager/setup.h"
+#include "manager/web_game.h"
+#include "manager/web_server.h"
 
 namespace manager {
 
@@ -17,6 +19,33 @@ namespace {
 std::string seat_label(Players p, GameRecord const& game) {
   return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
 }
+
+// Tells the console and, with --web, the page.
+class BothObservers : public MatchObserver {
+ public:
+  BothObservers(MatchObserver& first, MatchObserver* second) : first_(first), second_(second) {}
+  void on_start(GameRecord const& game, Vorak const& position) override {
+    first_.on_start(game, position);
+    if (second_ != nullptr) second_->on_start(game, position);
+  }
+  void on_request(GameRecord const& game, ActionRecord const& due, Vorak const& position) override {
+    first_.on_request(game, due, position);
+    if (second_ != nullptr) second_->on_request(game, due, position);
+  }
+  void on_action(GameRecord const& game, ActionRecord const& action,
+                 Vorak const& position) override {
+    first_.on_action(game, action, position);
+    if (second_ != nullptr) second_->on_action(game, action, position);
+  }
+  void on_end(GameRecord const& game, Vorak const& position) override {
+    first_.on_end(game, position);
+    if (second_ != nullptr) second_->on_end(game, position);
+  }
+
+ private:
+  MatchObserver& first_;
+  MatchObserver* second_;
+};
 
 }  // namespace
 
@@ -78,15 +107,24 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
 
   int status = 0;
   std::vector<GameRecord> games;
+  // Declared before the web server, which serves it until the end.
+  std::unique_ptr<LiveGame> live;
+  std::unique_ptr<WebServer> web;
   try {
+    if (options.web_port) {
+      live = std::make_unique<LiveGame>(options.games);
+      web = std::make_unique<WebServer>(*live, static_cast<unsigned short>(*options.web_port));
+      out << "Board on http://127.0.0.1:" << web->port() << "/\n";
+    }
     std::unique_ptr<SocketServer> server;
-    if (options.white == SeatKind::TCP || options.black == SeatKind::TCP) {
+    if (options.games > 0 && (options.white == SeatKind::TCP || options.black == SeatKind::TCP)) {
       server = std::make_unique<SocketServer>(options.port, 2, options.address);
       out << "Listening on " << options.address << ":" << server->Port() << "\n";
     }
     out << std::flush;
 
-    ConsoleObserver observer(out, options.quiet, options.games);
+    ConsoleObserver console(out, options.quiet, options.games);
+    BothObservers observer(console, live.get());
     MatchSettings settings;
     settings.action_limit_ms = options.action_limit_ms;
     Logger log = [&](std::string const& line) {
@@ -109,10 +147,15 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       for (int colour = 0; colour < 2; ++colour) {
         int const seat = colour == 0 ? white_seat : 1 - white_seat;
         if (kinds[seat] == SeatKind::TCP) {
-          out << "Waiting for " << (colour == 0 ? "White" : "Black") << " to connect to "
-              << options.address << ":" << server->Port() << "\n"
-              << std::flush;
+          std::string const waiting = std::string("Waiting for ") +
+                                      (colour == 0 ? "White" : "Black") + " to connect to " +
+                                      options.address + ":" + std::to_string(server->Port());
+          out << waiting << "\n" << std::flush;
+          if (live) live->set_status(waiting);
           seats[colour] = std::make_unique<TcpSeat>(accept_client(*server, -1), log);
+        } else if (kinds[seat] == SeatKind::HUMAN) {
+          if (!live) throw std::string("a human seat plays on the page of --web, which is off");
+          seats[colour] = std::make_unique<HumanSeat>(*live);
         } else {
           // Each game and seat gets its own stream of the series' seed.
           std::uint32_t const player_seed =
@@ -141,6 +184,13 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   }
 
   out << "\n" << results_table(summarize(games)) << std::flush;
+  if (web) {
+    live->series_over();
+    out << "The board stays on http://127.0.0.1:" << web->port()
+        << "/ until the program is interrupted (Ctrl-C).\n"
+        << std::flush;
+    web->wait_for_interrupt();
+  }
   return status;
 }
 

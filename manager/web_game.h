@@ -1,0 +1,120 @@
+// What the live board page shows and does, apart from the HTTP and WebSocket transport
+// (manager/web_server.h): the JSON state of the game in progress, the human seat that a person
+// plays from the page, and the replay of a recorded game.
+#ifndef DRAVIX_MANAGER_WEB_GAME_H
+#define DRAVIX_MANAGER_WEB_GAME_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "game/vorak.h"
+#include "manager/match.h"
+#include "manager/record.h"
+#include "manager/seat.h"
+
+namespace manager {
+
+// A position as the page draws it: "cells", the 60 playable cells in canonical order (null
+// for an empty cell, else {"owner", "kind" of the top piece, "height"}), and "tallies", the
+// six counters by colour and kind.
+Json position_json(Vorak const& position);
+
+// Replays one game of a record (an object with the record's "start" and "actions") under the
+// referee. The answer holds "frames", the position before every action and after the last
+// ({"position", "to_move", "step", "action"}), and "error": null, or why the record stops
+// being a legal game (the frames then end before the action named).
+Json replay_game(Json const& game);
+
+// The game in progress as the page sees it, shared between the match loop's thread (as its
+// observer and through the human seat) and the web server's thread (the page's requests).
+class LiveGame : public MatchObserver {
+ public:
+  // A state message (JSON text) and its sequence number; later states have higher numbers.
+  struct Message {
+    std::uint64_t seq = 0;
+    std::shared_ptr<std::string const> text;
+  };
+  // Receives every new state, in order, while the lock is held: it must only hand the
+  // message on (to another thread's queue), never call back into the LiveGame.
+  using Listener = std::function<void(Message const&)>;
+
+  explicit LiveGame(int games);
+
+  void set_listener(Listener listener);
+  Message state() const;
+  // A line on what the series waits for ("Waiting for White to connect to ..."); "" for none.
+  void set_status(std::string const& status);
+  // No game follows.
+  void series_over();
+
+  void on_start(GameRecord const& game, Vorak const& position) override;
+  void on_request(GameRecord const& game, ActionRecord const& due, Vorak const& position) override;
+  void on_action(GameRecord const& game, ActionRecord const& action,
+                 Vorak const& position) override;
+  void on_end(GameRecord const& game, Vorak const& position) override;
+
+  // The human seat's side: waits until the page plays a legal action for `colour` on
+  // `position`, or `limit_ms` passes (negative: no limit; a person takes the time they need),
+  // or close() is called.
+  Reply await_human(Players colour, Vorak const& position, int limit_ms);
+  // The page's side: plays `move` (server notation, "" for the pass) as action number
+  // `action`. Returns "" when it is taken, else why it is refused; a refused action is not
+  // played, and the seat goes on waiting.
+  std::string offer(long long action, std::string const& move);
+  // Wakes a waiting human seat, which answers that it has gone; nothing waits after this.
+  void close();
+
+ private:
+  struct Waiting {
+    Players colour = NONE;
+    int action = 0;
+    int step = 1;
+    std::vector<std::string> legal;     // internal move strings, "" for the pass
+    std::optional<std::string> chosen;  // server notation
+  };
+
+  // Builds the state message and hands it to the listener; the lock must be held.
+  void publish();
+  Json state_json() const;
+
+  mutable std::mutex mutex_;
+  std::condition_variable chosen_;
+  Listener listener_;
+  Message current_;
+  std::uint64_t seq_ = 0;
+
+  int games_;
+  std::string status_;
+  bool in_game_ = false;
+  bool series_over_ = false;
+  bool closed_ = false;
+  GameRecord record_;
+  std::optional<Vorak> position_;
+  std::optional<ActionRecord> due_;
+  std::optional<Waiting> waiting_;
+  std::vector<std::string> results_;  // result lines of the finished games
+};
+
+// A person at the page: every request waits for the page (LiveGame::await_human).
+class HumanSeat : public Seat {
+ public:
+  explicit HumanSeat(LiveGame& live) : live_(live) {}
+  void start(Players colour, std::string const&) override { colour_ = colour; }
+  Reply request(Vorak const& position, int limit_ms) override;
+  void opponent_played(std::string const&) override {}
+  void finish(std::string const&) override {}
+
+ private:
+  LiveGame& live_;
+  Players colour_ = NONE;
+};
+
+}  // namespace manager
+
+#endif

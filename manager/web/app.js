@@ -91,7 +91,7 @@
         'data-cell': `${cell.r},${cell.i}`,
       }, board);
       el('polygon', { class: 'hex', points: hexPoints(p.x, p.y, R - 1) }, g);
-      const coord = el('text', { class: 'coord', x: p.x.toFixed(1), y: (p.y + R * 0.78).toFixed(1) }, g);
+      const coord = el('text', { class: 'coord', x: p.x.toFixed(1), y: (p.y + R * 0.8).toFixed(1) }, g);
       coord.textContent = `${cell.r},${cell.i}`;
       const stack = el('g', { class: 'stack' }, g);
       const title = el('title', {}, g);
@@ -106,7 +106,9 @@
     if (shown === view.shown) return;
     view.shown = shown;
     view.stack.replaceChildren();
-    const { g, p } = view;
+    const { g } = view;
+    const p = { x: view.p.x, y: view.p.y - 4 };  // above the cell's name
+    const radius = (R * 0.54).toFixed(1);
     const where = `cell ${view.r},${view.i} (row ${view.r}, index ${view.i})`;
     if (!content) {
       g.removeAttribute('data-owner');
@@ -123,13 +125,13 @@
     g.classList.toggle('tall', height > 1);
     // Up to three discs beneath the top one show that the stack is more than one piece.
     for (let k = Math.min(height - 1, 3); k >= 1; k--) {
-      el('circle', { class: `under ${owner}`, cx: p.x, cy: (p.y + 3 * k).toFixed(1), r: (R * 0.6).toFixed(1) }, view.stack);
+      el('circle', { class: `under ${owner}`, cx: p.x, cy: (p.y + 2.5 * k).toFixed(1), r: radius }, view.stack);
     }
-    el('circle', { class: `disc ${owner} ${kind}`, cx: p.x, cy: p.y, r: (R * 0.6).toFixed(1) }, view.stack);
+    el('circle', { class: `disc ${owner} ${kind}`, cx: p.x, cy: p.y, r: radius }, view.stack);
     const letter = el('text', { class: `kind ${owner}`, x: p.x, y: p.y }, view.stack);
     letter.textContent = kind[0];
-    const bx = p.x + R * 0.5;
-    const by = p.y - R * 0.5;
+    const bx = p.x + R * 0.48;
+    const by = p.y - R * 0.4;
     el('circle', { class: 'badge', cx: bx.toFixed(1), cy: by.toFixed(1), r: 8 }, view.stack);
     const number = el('text', { class: 'badge-text', x: bx.toFixed(1), y: by.toFixed(1) }, view.stack);
     number.textContent = height;
@@ -356,7 +358,8 @@
       if (n === view.current) item.classList.add('current');
       const parts = [
         ['n', `${m.number}.`], ['dot ' + m.player, ''], ['mv', m.move === '' ? 'pass' : m.move],
-        ['k', m.kind + (m.step === 2 ? ' (2nd)' : '')], ['s', seconds(m.seconds)],
+        ['k', (m.kind === 'pass' ? '' : m.kind) + (m.step === 2 ? ' (2nd)' : '')],
+        ['s', seconds(m.seconds)],
       ];
       for (const [cls, text] of parts) {
         const span = document.createElement('span');

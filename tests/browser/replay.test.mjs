@@ -1,0 +1,114 @@
+// (c) A recorded series opened on the page and stepped through, forward to the end and back,
+// each position compared with the record replayed by rules of our own; a record that breaks
+// the rules is shown up to the action that breaks them.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { test } from 'node:test';
+
+import {
+  expectedMoves, launchBrowser, positionsOf, resultWords, run, scratchDir, screenshot, snapshot,
+  startManager, tallies,
+} from './lib.mjs';
+
+async function showsAction(page, k, n) {
+  await page.waitForFunction(([want]) =>
+    document.getElementById('replay-position').textContent === want, [`Action ${k} of ${n}`]);
+}
+
+function expectFrame(s, game, positions, k) {
+  assert.equal(s.actions, k);
+  assert.deepEqual(s.cells, positions[k], `the board after ${k} actions`);
+  assert.deepEqual(s.tallies, tallies(positions[k]), `the tallies after ${k} actions`);
+  assert.deepEqual(s.moves, expectedMoves(game.actions.slice(0, k)), `the moves up to ${k}`);
+}
+
+test('a recorded game is stepped through forward and back', { timeout: 300000 }, async () => {
+  const dir = scratchDir('replay');
+  const recordFile = path.join(dir, 'record.json');
+  const series = run('vorak-manager', ['--white', 'greedy', '--black', 'random', '--games', '2',
+    '--seed', '31', '--record', recordFile, '--quiet']);
+  assert.deepEqual(await series.wait(60000), { code: 0, signal: null }, series.output());
+  const record = JSON.parse(fs.readFileSync(recordFile, 'utf8'));
+
+  // Only the page: no game of its own.
+  const manager = await startManager(['--games', '0']);
+  const chromium = await launchBrowser();
+  let passed = false;
+  try {
+    const page = await chromium.newPage();
+    await page.goto(manager.url);
+    await page.waitForSelector('#status:not([hidden])');
+    assert.match(await page.textContent('#status'), /No game was played/);
+
+    await page.setInputFiles('#record-file', recordFile);
+    await page.waitForSelector('body[data-mode="replay"]');
+    const game = record.games[0];
+    const n = game.actions.length;
+    const positions = positionsOf(game);
+    await showsAction(page, 0, n);
+    assert.equal(await page.isDisabled('#replay-back'), true);
+
+    for (let k = 0; k <= n; k++) {
+      await showsAction(page, k, n);
+      const s = await snapshot(page);
+      expectFrame(s, game, positions, k);
+      assert.equal(s.result === '', k < n, `the result shows at the end only (action ${k})`);
+      if (k < n) await page.click('#replay-forward');
+    }
+    assert.equal(await page.isDisabled('#replay-forward'), true);
+    const end = await snapshot(page);
+    for (const words of resultWords(game)) assert.ok(end.result.includes(words), end.result);
+    await screenshot(page, 'replay.png');
+
+    // Back, by the button and the keys.
+    for (let k = n - 1; k >= Math.max(0, n - 4); k--) {
+      await page.click('#replay-back');
+      await showsAction(page, k, n);
+      expectFrame(await snapshot(page), game, positions, k);
+    }
+    await page.keyboard.press('Home');
+    await showsAction(page, 0, n);
+    expectFrame(await snapshot(page), game, positions, 0);
+    await page.keyboard.press('ArrowRight');
+    await showsAction(page, 1, n);
+    expectFrame(await snapshot(page), game, positions, 1);
+    // A click on a move of the list goes to the position after it.
+    await page.click(`#moves li[data-number="${n}"]`);
+    await showsAction(page, n, n);
+
+    // The second game of the series.
+    const second = record.games[1];
+    await page.selectOption('#replay-game', '1');
+    await showsAction(page, 0, second.actions.length);
+    const secondPositions = positionsOf(second);
+    expectFrame(await snapshot(page), second, secondPositions, 0);
+    await page.click('#replay-last');
+    await showsAction(page, second.actions.length, second.actions.length);
+    expectFrame(await snapshot(page), second, secondPositions, second.actions.length);
+
+    // A record whose fourth action goes from a cell onto itself: the first three can be
+    // stepped through and the page says where the record goes wrong.
+    const broken = structuredClone(game);
+    broken.actions[3].move = '0,0,0,0';
+    const brokenFile = path.join(dir, 'broken.json');
+    fs.writeFileSync(brokenFile, JSON.stringify(broken));
+    await page.setInputFiles('#record-file', brokenFile);
+    await showsAction(page, 0, 3);
+    await page.waitForSelector('#replay-error:not([hidden])');
+    assert.match(await page.textContent('#replay-error'), /action 4/);
+    await page.click('#replay-last');
+    await showsAction(page, 3, 3);
+    expectFrame(await snapshot(page), game, positions, 3);
+
+    await page.click('#replay-close');
+    await page.waitForSelector('body[data-mode="live"]');
+    assert.deepEqual(page.errors, []);
+    passed = true;
+  } finally {
+    await chromium.close();
+    const status = await manager.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+    if (passed) assert.equal(status.code, 0, manager.output().slice(-2000));
+  }
+});

@@ -1,0 +1,504 @@
+// The live board's server side: the state messages, the human seat and its refusals, the
+// replay of records, and the HTTP and WebSocket answers on 127.0.0.1 (through Beast's client).
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include "game/geometry.h"
+#include "manager/match.h"
+#include "manager/record.h"
+#include "manager/referee.h"
+#include "manager/seat.h"
+#include "manager/setup.h"
+#include "manager/web_game.h"
+#include "manager/web_server.h"
+
+extern char** environ;
+
+using namespace manager;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+// Collects the state messages that a LiveGame publishes; every wait gives up after 10 s, so
+// a fault fails the test instead of hanging it.
+class Inbox {
+ public:
+  explicit Inbox(LiveGame& live) {
+    live.set_listener([this](LiveGame::Message const& m) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      all_.push_back(Json::parse(*m.text));
+      arrived_.notify_all();
+    });
+  }
+  // The first state from `from` on that satisfies `wanted`, or null.
+  template <typename Predicate>
+  Json wait(Predicate wanted, std::size_t& from) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Json found;
+    arrived_.wait_for(lock, std::chrono::seconds(10), [&] {
+      for (; from < all_.size(); ++from) {
+        if (wanted(all_[from])) {
+          found = all_[from++];
+          return true;
+        }
+      }
+      return false;
+    });
+    return found;
+  }
+  std::vector<Json> all() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return all_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<Json> all_;
+};
+
+GameRecord played_game(std::uint32_t seed, MatchObserver* observer = nullptr) {
+  BuiltinSeat white(SeatKind::RANDOM, seed, 1, true);
+  BuiltinSeat black(SeatKind::GREEDY, seed + 1, 1, true);
+  GameRecord record;
+  record.white = "random";
+  record.black = "greedy";
+  play_match(random_setup(seed), white, black, MatchSettings{}, record, observer);
+  return record;
+}
+
+// The legal actions of the side to move after `moves`, in server notation.
+std::vector<std::string> legal_after(std::uint32_t seed, Json const& moves) {
+  Referee referee(random_setup(seed));
+  for (Json const& m : moves) referee.submit(m["move"].get<std::string>());
+  std::vector<std::string> legal;
+  for (std::string const& internal : referee.legal())
+    legal.push_back(*to_server_notation(internal));
+  return legal;
+}
+
+void limit_reads(tcp::socket& socket) {
+  timeval limit{10, 0};
+  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+struct Answer {
+  unsigned status = 0;
+  std::string type;
+  std::string body;
+};
+
+Answer ask(unsigned short port, http::verb verb, std::string const& target,
+           std::string const& body = "", std::string host = "") {
+  asio::io_context ioc;
+  tcp::socket socket(ioc);
+  socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+  limit_reads(socket);
+  http::request<http::string_body> request(verb, target, 11);
+  request.set(http::field::host, host.empty() ? "127.0.0.1:" + std::to_string(port) : host);
+  request.body() = body;
+  request.prepare_payload();
+  http::write(socket, request);
+  beast::flat_buffer buffer;
+  http::response_parser<http::string_body> parser;
+  parser.body_limit(16 << 20);
+  beast::error_code ec;
+  http::read(socket, buffer, parser, ec);
+  if (ec) return {};
+  auto const& response = parser.get();
+  return {response.result_int(), std::string(response[http::field::content_type]), response.body()};
+}
+
+// A page's WebSocket.
+class Page {
+ public:
+  Page(unsigned short port, std::string const& origin = "") : ws_(ioc_) {
+    ws_.next_layer().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+    limit_reads(ws_.next_layer());
+    ws_.set_option(websocket::stream_base::decorator([origin](websocket::request_type& r) {
+      if (!origin.empty()) r.set(http::field::origin, origin);
+    }));
+    ws_.handshake("127.0.0.1:" + std::to_string(port), "/live");
+  }
+  Json read() {
+    beast::flat_buffer buffer;
+    ws_.read(buffer);
+    return Json::parse(beast::buffers_to_string(buffer.data()));
+  }
+  // The next message that is not an older state.
+  Json read_other_than_state() {
+    for (int i = 0; i < 100; ++i) {
+      Json m = read();
+      if (m["type"] != "state") return m;
+    }
+    return {};
+  }
+  void send(Json const& message) { ws_.write(asio::buffer(message.dump())); }
+
+ private:
+  asio::io_context ioc_;
+  websocket::stream<tcp::socket> ws_;
+};
+
+}  // namespace
+
+TEST(live_state, follows_a_game_from_start_to_result) {
+  LiveGame live(1);
+  Inbox inbox(live);
+  GameRecord const record = played_game(21, &live);
+  std::vector<Json> const states = inbox.all();
+
+  ASSERT_GT(states.size(), record.actions.size());
+  for (std::size_t i = 1; i < states.size(); ++i) EXPECT_GT(states[i]["seq"], states[i - 1]["seq"]);
+  // Every action was shown with the moves up to it.
+  std::size_t shown = 0;
+  for (Json const& s : states)
+    if (s["moves"].size() == shown + 1) ++shown;
+  EXPECT_EQ(shown, record.actions.size());
+
+  Json const last = states.back();
+  EXPECT_FALSE(last["in_game"]);
+  EXPECT_TRUE(last["due"].is_null());
+  EXPECT_EQ(last["result"]["winner"], record.winner == WHITE ? "white" : "black");
+  EXPECT_EQ(last["result"]["reason"], reason_name(record.reason));
+  EXPECT_EQ(last["result"]["detail"], record.detail);
+  EXPECT_EQ(last["moves"], game_json(record)["actions"]);
+  double think = 0;
+  for (ActionRecord const& a : record.actions) think += a.player == BLACK ? a.seconds : 0;
+  EXPECT_DOUBLE_EQ(last["think"]["black"].get<double>(), think);
+
+  // The board is the referee's final position, cell by cell in canonical order.
+  Referee referee(random_setup(21));
+  for (ActionRecord const& a : record.actions) referee.submit(a.move);
+  Json const& cells = last["position"]["cells"];
+  ASSERT_EQ(cells.size(), 60u);
+  for (std::size_t p = 0; p < 60; ++p) {
+    int const c = geometry::PLAYABLE[p];
+    Entry const& e = referee.position().board[geometry::row_of(c)][geometry::column_of(c)];
+    if (e.piece == BLANK) {
+      EXPECT_TRUE(cells[p].is_null()) << p;
+    } else {
+      EXPECT_EQ(cells[p]["owner"], e.owner == WHITE ? "white" : "black") << p;
+      EXPECT_EQ(cells[p]["kind"], e.piece == VORAK    ? "Vorak"
+                                  : e.piece == MORIEL ? "Moriel"
+                                                      : "Wemm");
+      EXPECT_EQ(cells[p]["height"], e.height) << p;
+    }
+  }
+  for (Players side : {WHITE, BLACK}) {
+    Json const& t = last["position"]["tallies"][side == WHITE ? "white" : "black"];
+    EXPECT_EQ(t["Vorak"], referee.position().counter(side, VORAK));
+    EXPECT_EQ(t["Moriel"], referee.position().counter(side, MORIEL));
+    EXPECT_EQ(t["Wemm"], referee.position().counter(side, WEMM));
+  }
+}
+
+// The test plays the page's part for White: it refuses what is not legal for the action due
+// and plays what is, and offers of a stale page change nothing.
+TEST(human_seat, plays_only_legal_actions_offered_for_the_action_due) {
+  constexpr std::uint32_t seed = 5;
+  LiveGame live(1);
+  Inbox inbox(live);
+  EXPECT_NE(live.offer(1, "0,0,0,1").find("No game"), std::string::npos);
+
+  GameRecord record;
+  record.white = "human";
+  record.black = "random";
+  std::thread match([&] {
+    HumanSeat white(live);
+    BuiltinSeat black(SeatKind::RANDOM, seed, 1, true);
+    play_match(random_setup(seed), white, black, MatchSettings{}, record, &live);
+  });
+
+  std::size_t from = 0;
+  int turns = 0;
+  bool refusals_tried = false;
+  for (; turns < 200; ++turns) {
+    Json const s = inbox.wait(
+        [](Json const& m) { return !m["human"].is_null() || !m["result"].is_null(); }, from);
+    if (s.is_null() || !s["result"].is_null()) break;
+    Json const& human = s["human"];
+    int const action = human["action"];
+    ASSERT_EQ(human["colour"], "white");
+    ASSERT_EQ(action, static_cast<int>(s["moves"].size()) + 1);
+    ASSERT_EQ(human["pass"], human["step"] == 2);
+    // The page is offered exactly the referee's legal actions.
+    std::vector<std::string> offered;
+    for (Json const& m : human["legal"]) offered.push_back(m["move"]);
+    if (human["pass"]) offered.push_back("");
+    EXPECT_EQ(offered, legal_after(seed, s["moves"]));
+
+    if (!refusals_tried && human["step"] == 2) {
+      std::string const legal = offered.front();
+      EXPECT_NE(live.offer(action - 1, legal).find("out of date"), std::string::npos);
+      EXPECT_NE(live.offer(action + 1, legal).find("out of date"), std::string::npos);
+      EXPECT_NE(live.offer(action, "0,0,0,0").find("not a legal second action"), std::string::npos);
+      EXPECT_NE(live.offer(action, "4,4,4,4,").find("not a move"), std::string::npos);
+      EXPECT_NE(live.offer(action, std::string(5000, 'x')).find("not a move"), std::string::npos);
+      refusals_tried = true;
+    }
+    if (human["step"] == 1) {
+      EXPECT_NE(live.offer(action, "").find("capture"), std::string::npos);
+    }
+    // A capture when there is one, else the pass; the pass every third turn it is offered.
+    std::string const move =
+        human["pass"] && (offered.size() == 1 || turns % 3 == 0) ? "" : offered.front();
+    EXPECT_EQ(live.offer(action, move), "") << move;
+    // Offered twice: the second is refused, the action having been taken.
+    EXPECT_NE(live.offer(action, move), "");
+  }
+  live.close();  // should the loop above have given up, the seat must not wait for ever
+  match.join();
+
+  EXPECT_TRUE(refusals_tried);
+  EXPECT_FALSE(record.refused);
+  EXPECT_NE(record.reason, Reason::ILLEGAL_MOVE);
+  EXPECT_NE(record.winner, NONE);
+  int white_actions = 0;
+  for (ActionRecord const& a : record.actions) white_actions += a.player == WHITE ? 1 : 0;
+  EXPECT_EQ(white_actions, turns);
+}
+
+TEST(human_seat, gives_up_at_the_action_limit_or_when_closed) {
+  LiveGame live(1);
+  Vorak const start = random_setup(8);
+  EXPECT_EQ(live.await_human(WHITE, start, 20).status, Reply::TIMEOUT);
+
+  std::future<Reply> waiting =
+      std::async(std::launch::async, [&] { return live.await_human(WHITE, start, -1); });
+  // Closing wakes a seat that waits without a limit, and every later one answers at once.
+  for (int i = 0; i < 1000 && live.state().text->find("\"human\":null") != std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  live.close();
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(waiting.get().status, Reply::DISCONNECTED);
+  EXPECT_EQ(live.await_human(WHITE, start, -1).status, Reply::DISCONNECTED);
+}
+
+TEST(replay, gives_every_position_of_a_recorded_game) {
+  GameRecord const record = played_game(13);
+  Json const replayed = replay_game(game_json(record));
+  ASSERT_TRUE(replayed["error"].is_null()) << replayed["error"];
+  Json const& frames = replayed["frames"];
+  ASSERT_EQ(frames.size(), record.actions.size() + 1);
+  Referee referee(random_setup(13));
+  for (std::size_t k = 0; k < frames.size(); ++k) {
+    EXPECT_EQ(frames[k]["position"], position_json(referee.position())) << k;
+    EXPECT_EQ(frames[k]["action"], k + 1);
+    if (k < record.actions.size()) {
+      EXPECT_EQ(frames[k]["to_move"], record.actions[k].player == WHITE ? "white" : "black");
+      EXPECT_EQ(frames[k]["step"], record.actions[k].step);
+      referee.submit(record.actions[k].move);
+    }
+  }
+  EXPECT_TRUE(frames.back()["to_move"].is_null());
+}
+
+TEST(replay, stops_where_a_record_breaks_the_rules) {
+  Json const game = game_json(played_game(17));
+  ASSERT_GT(game["actions"].size(), 4u);
+  auto broken = [&](auto change) {
+    Json g = game;
+    change(g);
+    return replay_game(g);
+  };
+  Json r = broken([](Json& g) { g["actions"][3]["move"] = "0,0,0,0"; });
+  EXPECT_EQ(r["frames"].size(), 4u);
+  EXPECT_NE(r["error"].get<std::string>().find("action 4"), std::string::npos) << r["error"];
+
+  r = broken([](Json& g) {
+    g["actions"][2]["player"] = g["actions"][1]["player"] == "white" ? "black" : "white";
+  });
+  EXPECT_EQ(r["frames"].size(), 3u);
+  EXPECT_NE(r["error"].get<std::string>().find("action 3"), std::string::npos) << r["error"];
+
+  r = broken([](Json& g) { g["actions"].push_back(g["actions"].back()); });
+  EXPECT_EQ(r["frames"].size(), game["actions"].size() + 1);
+  EXPECT_NE(r["error"].get<std::string>().find("goes on"), std::string::npos) << r["error"];
+
+  for (auto change : std::vector<std::function<void(Json&)>>{
+           [](Json& g) { g["start"] = "{}"; }, [](Json& g) { g.erase("start"); },
+           [](Json& g) { g["actions"] = 3; }, [](Json& g) { g["actions"][0] = "3,2,4,2"; },
+           [](Json& g) { g = Json::array(); }}) {
+    r = broken(change);
+    EXPECT_FALSE(r["error"].is_null());
+    EXPECT_LE(r["frames"].size(), 1u);
+  }
+}
+
+TEST(web_server, serves_the_page_and_refuses_what_is_not_its_own) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  unsigned short const port = server.port();
+  ASSERT_NE(port, 0);
+
+  Answer page = ask(port, http::verb::get, "/");
+  EXPECT_EQ(page.status, 200u);
+  EXPECT_EQ(page.type, "text/html; charset=utf-8");
+  EXPECT_NE(page.body.find("<svg id=\"board\""), std::string::npos);
+  EXPECT_NE(page.body.find("app.js"), std::string::npos);
+  Answer script = ask(port, http::verb::get, "/app.js?v=1");
+  EXPECT_EQ(script.status, 200u);
+  EXPECT_EQ(script.type, "text/javascript; charset=utf-8");
+  EXPECT_NE(script.body.find("/live"), std::string::npos);
+  EXPECT_EQ(ask(port, http::verb::get, "/style.css").type, "text/css; charset=utf-8");
+
+  Answer state = ask(port, http::verb::get, "/state");
+  EXPECT_EQ(state.type, "application/json");
+  EXPECT_EQ(Json::parse(state.body)["type"], "state");
+
+  Answer missing = ask(port, http::verb::get, "/../etc/passwd");
+  EXPECT_EQ(missing.status, 404u);
+  EXPECT_EQ(ask(port, http::verb::get, "/index.htm").status, 404u);
+  EXPECT_EQ(ask(port, http::verb::delete_, "/").status, 405u);
+  EXPECT_EQ(ask(port, http::verb::get, "/replay").status, 404u);
+  // A name that merely resolves here is another site.
+  EXPECT_EQ(ask(port, http::verb::get, "/", "", "evil.example:" + std::to_string(port)).status,
+            403u);
+  EXPECT_EQ(
+      ask(port, http::verb::post, "/replay", std::string(WebServer::MAX_BODY + 1, ' ')).status,
+      413u);
+}
+
+TEST(web_server, replays_a_posted_game) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  Json const game = game_json(played_game(3));
+  Answer replayed = ask(server.port(), http::verb::post, "/replay", game.dump());
+  ASSERT_EQ(replayed.status, 200u);
+  EXPECT_EQ(replayed.type, "application/json");
+  EXPECT_EQ(Json::parse(replayed.body), replay_game(game));
+
+  Answer bad = ask(server.port(), http::verb::post, "/replay", "{\"start\": ");
+  EXPECT_EQ(bad.status, 400u);
+  EXPECT_FALSE(Json::parse(bad.body)["error"].is_null());
+}
+
+TEST(web_server, pushes_every_state_and_plays_the_pages_moves_for_the_human_seat) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  Page page(server.port(), "http://127.0.0.1:" + std::to_string(server.port()));
+  Json first = page.read();
+  EXPECT_EQ(first["type"], "state");
+  live.set_status("Waiting for White");
+  Json second = page.read();
+  EXPECT_GT(second["seq"], first["seq"]);
+  EXPECT_EQ(second["status"], "Waiting for White");
+
+  page.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,1"}});
+  EXPECT_EQ(page.read_other_than_state()["type"], "refused");
+  page.send({{"type", "hello"}});
+  EXPECT_NE(page.read_other_than_state()["message"].get<std::string>().find("understand"),
+            std::string::npos);
+
+  Vorak const start = random_setup(4);
+  std::string const legal = *to_server_notation(legal_actions(start, WHITE).front());
+  std::future<Reply> seat =
+      std::async(std::launch::async, [&] { return live.await_human(WHITE, start, 10000); });
+  Json waiting;
+  for (int i = 0; i < 20 && waiting["human"].is_null(); ++i) waiting = page.read();
+  ASSERT_FALSE(waiting["human"].is_null());
+  EXPECT_EQ(waiting["human"]["action"], 1);
+  page.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,0"}});
+  Json refused = page.read_other_than_state();
+  EXPECT_EQ(refused["type"], "refused");
+  EXPECT_NE(refused["message"].get<std::string>().find("not a legal first action"),
+            std::string::npos);
+  page.send({{"type", "move"}, {"action", "1"}, {"move", legal}});
+  EXPECT_EQ(page.read_other_than_state()["type"], "refused");
+  page.send({{"type", "move"}, {"action", 1}, {"move", legal}});
+  ASSERT_EQ(seat.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  Reply const reply = seat.get();
+  EXPECT_EQ(reply.status, Reply::MOVE);
+  EXPECT_EQ(reply.move, legal);
+}
+
+TEST(web_server, a_page_of_another_site_cannot_connect) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  EXPECT_THROW(Page(server.port(), "http://evil.example"), boost::system::system_error);
+  EXPECT_NO_THROW(Page(server.port(), "http://localhost:" + std::to_string(server.port())));
+}
+
+TEST(web_server, a_port_in_use_is_refused_with_a_reason) {
+  LiveGame live(1);
+  WebServer first(live, 0);
+  LiveGame other(1);
+  try {
+    WebServer second(other, first.port());
+    FAIL() << "a second server listened on the same port";
+  } catch (std::string const& reason) {
+    EXPECT_NE(reason.find(std::to_string(first.port())), std::string::npos) << reason;
+  }
+}
+
+// The program keeps the page up after the series until it is interrupted, then exits 0.
+TEST(web_program, serves_the_finished_game_until_interrupted) {
+  std::string const out = testing::TempDir() + "manager_web_" + std::to_string(::getpid());
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string const program = std::string(DRAVIX_BIN_DIR) + "/vorak-manager";
+  std::vector<std::string> args = {program,   "--web",  "0",      "--white", "random",
+                                   "--black", "greedy", "--seed", "9",       "--quiet"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  std::smatch found;
+  std::string text;
+  std::regex const stays("The board stays on http://127\\.0\\.0\\.1:(\\d+)/");
+  for (int i = 0; i < 600 && !std::regex_search(text, found, stays); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream in(out);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  bool const up = !found.empty();
+  Json state;
+  if (up)
+    state = Json::parse(
+        ask(static_cast<unsigned short>(std::stoi(found[1])), http::verb::get, "/state").body);
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  std::remove(out.c_str());
+
+  ASSERT_TRUE(up) << text;
+  EXPECT_TRUE(state["series_over"]);
+  EXPECT_FALSE(state["result"].is_null());
+  EXPECT_EQ(state["results"].size(), 1u);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}

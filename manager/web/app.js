@@ -337,7 +337,7 @@
       if (thinking && thinking.side === side) {
         const now = document.createElement('span');
         now.className = 'thinking';
-        now.textContent = ` (+${((performance.now() - thinking.since) / 1000).toFixed(1)} s)`;
+        now.textContent = `thinking ${((performance.now() - thinking.since) / 1000).toFixed(1)} s`;
         cell.append(now);
       }
     }

@@ -125,6 +125,9 @@ const NUMBER = new Map(CELLS.map(([r, c], n) => [`${r},${c}`, n]));
 const cellNumber = (r, c) => NUMBER.get(`${r},${c}`);
 // The server names a cell by its row and its index among the row's playable cells.
 const byIndex = (r, i) => CELLS.filter(([row]) => row === r)[i];
+// The server's name of the cell on (r, c): "row,index".
+export const serverName = (r, c) =>
+  `${r},${CELLS.filter(([row]) => row === r).findIndex(([, col]) => col === c)}`;
 export const DIRECTIONS = [[1, 0], [-1, 0], [0, 1], [0, -1], [1, 1], [-1, -1]];
 
 // A board description (the record's "start") as 60 cells, null or {owner, kind, height}.

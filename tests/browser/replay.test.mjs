@@ -7,9 +7,47 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  expectedMoves, launchBrowser, positionsOf, resultWords, run, scratchDir, screenshot, snapshot,
-  startManager, tallies,
+  applyMove, CELLS, expectedMoves, launchBrowser, legalTargets, positionsOf, readDescription,
+  resultWords, run, scratchDir, screenshot, serverName, snapshot, startManager, tallies,
 } from './lib.mjs';
+
+// White's opening capture, Black's capture and then Black's stacking of one of its stacks
+// onto another of the same kind, found from `start` by the rules of lib.mjs.
+function sameKindStacking(start) {
+  const cells = readDescription(start);
+  const actions = (side, position, step, wanted) => {
+    const found = [];
+    CELLS.forEach(([r, c], n) => {
+      if (!position[n] || position[n].owner !== side) return;
+      for (const target of legalTargets(position, r, c, step)) {
+        const [tr, tc] = target.split(',').map(Number);
+        const move = `${serverName(r, c)},${serverName(tr, tc)}`;
+        if (wanted(position[n], position[CELLS.findIndex(([x, y]) => x === tr && y === tc)])) {
+          found.push(move);
+        }
+      }
+    });
+    return found;
+  };
+  const capture = (mover, target) => mover.owner !== target.owner;
+  for (const first of actions('white', cells, 1, capture)) {
+    const one = applyMove(cells, first);
+    for (const second of actions('black', one, 1, capture)) {
+      const two = applyMove(one, second);
+      const third = actions('black', two, 2,
+        (mover, target) => mover.owner === target.owner && mover.kind === target.kind)[0];
+      if (!third) continue;
+      const action = (number, player, step, move, kind) =>
+        ({ number, player, step, move, kind, seconds: 0 });
+      return {
+        game: 1, white: 'made', black: 'here', start,
+        actions: [action(1, 'white', 1, first, 'capture'), action(2, 'black', 1, second, 'capture'),
+          action(3, 'black', 2, third, 'stacking')],
+      };
+    }
+  }
+  throw new Error('no stacking of a kind onto the same kind within three actions');
+}
 
 async function showsAction(page, k, n) {
   await page.waitForFunction(([want]) =>
@@ -100,6 +138,21 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
     await page.click('#replay-last');
     await showsAction(page, 3, 3);
     expectFrame(await snapshot(page), game, positions, 3);
+
+    // A game made here whose third action stacks a kind onto a stack of the same kind: the
+    // cell keeps its colour and kind and only its height changes, forward and back.
+    const made = sameKindStacking(game.start);
+    const madeFile = path.join(dir, 'made.json');
+    fs.writeFileSync(madeFile, JSON.stringify(made));
+    await page.setInputFiles('#record-file', madeFile);
+    await showsAction(page, 0, 3);
+    const madePositions = positionsOf(made);
+    for (const k of [1, 2, 3, 2, 3]) {
+      await page.click(`#moves li[data-number="${k}"]`);
+      await showsAction(page, k, 3);
+      expectFrame(await snapshot(page), made, madePositions, k);
+    }
+    assert.equal(await page.isHidden('#replay-error'), true);
 
     await page.click('#replay-close');
     await page.waitForSelector('body[data-mode="live"]');

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr char const* FAILURE_PREFIX = "Unable to connect to the Corvane Game Manager: ";
+// A reply line is tiny, so a server that takes none of it for this long has stopped reading.
+constexpr int SEND_TIMEOUT_MS = 30000;
 
 int outcome(std::string const& body) {
   if (body == "YouWin" || body == "OtherPlayerForfeits" || body == "OpponentMadeIllegalMove" ||
@@ -36,6 +38,8 @@ int play_game(std::string const& address, unsigned short const& port, unsigned s
     std::cout << "Attempting to open a connection with the Corvane Game Manager at " << address
               << ":" << port << std::flush;
     SocketClient client(address, port);
+    // A server that stops reading our replies would otherwise hold the bot in a send for ever.
+    client.SetSendTimeout(SEND_TIMEOUT_MS);
     Vorak game(time);
     bool have_board = false;
 

@@ -57,6 +57,10 @@ int LocalPort(SocketHandle handle);
 long Recv(SocketHandle handle, char* buffer, std::size_t size);
 // The count sent (possibly less than `size`), or -1 on error (LastError tells which).
 long Send(SocketHandle handle, const char* data, std::size_t size);
+// Makes a send that cannot go on for `milliseconds` fail instead of waiting for ever.
+void SetSendTimeout(SocketHandle handle, int milliseconds);
+// True when `code` (from LastError) means that a send timed out.
+bool IsTimeout(int code);
 
 // Waits until one of `count` handles can be read without blocking (data, closed peer or error)
 // or `timeout_ms` passes (negative: no limit); sets `ready[i]` for each. With no handles it only

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -165,6 +166,17 @@ long Send(SocketHandle handle, const char* data, std::size_t size) {
     sent = ::send(handle, data, size, kSendFlags);
   } while (sent < 0 && errno == EINTR);
   return static_cast<long>(sent);
+}
+
+void SetSendTimeout(SocketHandle handle, int milliseconds) {
+  timeval limit{};
+  limit.tv_sec = milliseconds / 1000;
+  limit.tv_usec = (milliseconds % 1000) * 1000;
+  ::setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+bool IsTimeout(int code) {
+  return code == EAGAIN || code == EWOULDBLOCK;
 }
 
 int WaitReadable(const SocketHandle* handles, bool* ready, int count, int timeout_ms) {

@@ -167,6 +167,16 @@ long Send(SocketHandle handle, const char* data, std::size_t size) {
   return sent == SOCKET_ERROR ? -1L : static_cast<long>(sent);
 }
 
+void SetSendTimeout(SocketHandle handle, int milliseconds) {
+  DWORD const limit = static_cast<DWORD>(milliseconds);
+  ::setsockopt(Native(handle), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
+               sizeof limit);
+}
+
+bool IsTimeout(int code) {
+  return code == WSAETIMEDOUT || code == WSAEWOULDBLOCK;
+}
+
 int WaitReadable(const SocketHandle* handles, bool* ready, int count, int timeout_ms) {
   if (count <= 0) {
     // select refuses an empty set.

@@ -129,12 +129,21 @@ void Socket::SendLine(std::string text) {
   SendBytes(text);
 }
 
+void Socket::SetSendTimeout(int milliseconds) {
+  if (!*closed_) platform::SetSendTimeout(handle_, milliseconds);
+}
+
 void Socket::SendBytes(const std::string& data) {
   if (*closed_) throw std::string("send failed: the socket is closed");
   std::size_t sent = 0;
   while (sent < data.size()) {
     long count = platform::Send(handle_, data.data() + sent, data.size() - sent);
-    if (count < 0) throw "send failed: " + platform::ErrorText(platform::LastError());
+    if (count < 0) {
+      int const code = platform::LastError();
+      if (platform::IsTimeout(code))
+        throw std::string("send failed: the peer has taken nothing for too long");
+      throw "send failed: " + platform::ErrorText(code);
+    }
     // A stream socket never sends nothing of a non-empty buffer; do not spin if it does.
     if (count == 0) throw std::string("send failed: nothing was sent");
     sent += static_cast<std::size_t>(count);

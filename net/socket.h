@@ -33,6 +33,10 @@ class Socket {
   // The same for bytes as they are, without a line feed.
   void SendBytes(const std::string&);
 
+  // Makes SendLine and SendBytes give up, throwing, when the peer has taken nothing for
+  // `milliseconds`: a peer that stops reading must not hold the sender for ever.
+  void SetSendTimeout(int milliseconds);
+
   // Closes the handle now for every copy; later receives return empty, sends throw.
   void Close();
 

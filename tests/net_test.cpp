@@ -184,6 +184,17 @@ TEST(socket_counting, live_sockets_and_descriptors_return_to_their_start) {
   EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
+TEST(socket_failures, send_to_a_peer_that_stops_reading_gives_up_after_the_timeout) {
+  Connection c;  // c.peer never reads
+  c.client->SetSendTimeout(200);
+  std::string const block(1 << 20, 'x');
+  std::string text;
+  // Once both buffers are full a send waits; the timeout turns the wait into a failure.
+  for (int sent = 0; sent < 256 && text.empty(); ++sent)
+    text = ThrownText([&] { c.client->SendBytes(block); });
+  EXPECT_EQ(text, "send failed: the peer has taken nothing for too long");
+}
+
 TEST(socket_failures, out_of_range_port_is_refused_before_connecting) {
   const int live = Socket::LiveSockets();
   EXPECT_EQ(ThrownText([] { SocketClient("127.0.0.1", 65536); }), "port out of range: 65536");

@@ -1,24 +1,15 @@
 // The live board's server side: the state messages, the human seat and its refusals, the
 // replay of records, and the HTTP and WebSocket answers on 127.0.0.1 (through Beast's client).
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <mutex>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,8 +28,6 @@
 #include "manager/setup.h"
 #include "manager/web_game.h"
 #include "manager/web_server.h"
-
-extern char** environ;
 
 using namespace manager;
 namespace asio = boost::asio;
@@ -460,45 +449,4 @@ TEST(web_server, a_port_in_use_is_refused_with_a_reason) {
   } catch (std::string const& reason) {
     EXPECT_NE(reason.find(std::to_string(first.port())), std::string::npos) << reason;
   }
-}
-
-// The program keeps the page up after the series until it is interrupted, then exits 0.
-TEST(web_program, serves_the_finished_game_until_interrupted) {
-  std::string const out = testing::TempDir() + "manager_web_" + std::to_string(::getpid());
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::string const program = std::string(DRAVIX_BIN_DIR) + "/vorak-manager";
-  std::vector<std::string> args = {program,   "--web",  "0",      "--white", "random",
-                                   "--black", "greedy", "--seed", "9",       "--quiet"};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-
-  std::smatch found;
-  std::string text;
-  std::regex const stays("The board stays on http://127\\.0\\.0\\.1:(\\d+)/");
-  for (int i = 0; i < 600 && !std::regex_search(text, found, stays); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ifstream in(out);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  bool const up = !found.empty();
-  Json state;
-  if (up)
-    state = Json::parse(
-        ask(static_cast<unsigned short>(std::stoi(found[1])), http::verb::get, "/state").body);
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  std::remove(out.c_str());
-
-  ASSERT_TRUE(up) << text;
-  EXPECT_TRUE(state["series_over"]);
-  EXPECT_FALSE(state["result"].is_null());
-  EXPECT_EQ(state["results"].size(), 1u);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

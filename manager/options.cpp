@@ -1,15 +1,14 @@
 #include "manager/options.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <boost/program_options.hpp>
-
 namespace manager {
-
-namespace po = boost::program_options;
 
 namespace {
 
@@ -57,45 +56,109 @@ SeatKind seat(std::string const& option, std::string const& text) {
   return *kind;
 }
 
-po::options_description described() {
-  po::options_description d("Options");
-  d.add_options()                          //
-      ("help", "show this text and exit")  //
-      ("address", po::value<std::string>()->value_name("A"),
-       "listen on this address (default 127.0.0.1)")  //
-      ("port", po::value<std::string>()->value_name("P"),
-       "listen on this TCP port, 0 for any free one (default 2525)")  //
-      ("white", po::value<std::string>()->value_name("SEAT"),
-       "who plays White: tcp (a client that connects), random (uniform over the legal "
-       "actions), greedy (wins when it can, else captures the opponent's scarcest kind, else "
-       "random), bot (the Monte-Carlo search of Dravix Bot, in process) or human (a person "
-       "playing on the page of --web); default tcp")  //
-      ("black", po::value<std::string>()->value_name("SEAT"),
-       "who plays Black, as for --white; default random")  //
-      ("games", po::value<std::string>()->value_name("N"),
-       "play a series of N games, a fresh connection for each (default 1); with --web, 0 "
-       "plays none and only serves the page, to open records on")     //
-      ("alternate", "the two seats change colours after every game")  //
-      ("seed", po::value<std::string>()->value_name("S"),
-       "seed of the random setups and of the random and greedy players, 0 to 4294967295; "
-       "game N starts from the setup of seed S + N - 1 (default: from the clock; the seed "
-       "used is printed)")  //
-      ("board", po::value<std::string>()->value_name("FILE"),
-       "start every game from the board description in FILE (the body of a BoardState "
-       "message, or the whole line) instead of a random setup")  //
-      ("action-limit", po::value<std::string>()->value_name("SECONDS"),
-       "a side that takes longer than this for one action loses (default: no limit)")  //
-      ("bot-time", po::value<std::string>()->value_name("SECONDS"),
-       "thinking time per turn of a bot seat, whole seconds from 1 to 3600 (default 1)")  //
-      ("record", po::value<std::string>()->value_name("FILE"),
-       "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
-       "updated after each game")                                       //
-      ("quiet", "print only each game's result and the results table")  //
-      ("web", po::value<std::string>()->value_name("PORT"),
-       "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
-       "address is printed), where a human seat plays and records can be stepped through; "
-       "the page stays up after the series until the program is interrupted");
-  return d;
+struct OptionSpec {
+  char const* name;
+  char const* value;  // the value's name in the help, nullptr for a switch
+  char const* description;
+};
+
+constexpr OptionSpec OPTIONS[] = {
+    {"help", nullptr, "show this text and exit"},
+    {"address", "A", "listen on this address (default 127.0.0.1)"},
+    {"port", "P", "listen on this TCP port, 0 for any free one (default 2525)"},
+    {"white", "SEAT",
+     "who plays White: tcp (a client that connects), random (uniform over the legal actions), "
+     "greedy (wins when it can, else captures the opponent's scarcest kind, else random), bot "
+     "(the Monte-Carlo search of Dravix Bot, in process) or human (a person playing on the page "
+     "of --web); default tcp"},
+    {"black", "SEAT", "who plays Black, as for --white; default random"},
+    {"games", "N",
+     "play a series of N games, a fresh connection for each (default 1); with --web, 0 plays "
+     "none and only serves the page, to open records on"},
+    {"alternate", nullptr, "the two seats change colours after every game"},
+    {"seed", "S",
+     "seed of the random setups and of the random and greedy players, 0 to 4294967295; game N "
+     "starts from the setup of seed S + N - 1 (default: from the clock; the seed used is "
+     "printed)"},
+    {"board", "FILE",
+     "start every game from the board description in FILE (the body of a BoardState message, "
+     "or the whole line) instead of a random setup"},
+    {"action-limit", "SECONDS",
+     "a side that takes longer than this for one action loses (default: no limit)"},
+    {"bot-time", "SECONDS",
+     "thinking time per turn of a bot seat, whole seconds from 1 to 3600 (default 1)"},
+    {"record", "FILE",
+     "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
+     "updated after each game"},
+    {"quiet", nullptr, "print only each game's result and the results table"},
+    {"web", "PORT",
+     "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
+     "address is printed), where a human seat plays and records can be stepped through; the "
+     "page stays up after the series until the program is interrupted"},
+};
+
+OptionSpec const* find_option(std::string const& name) {
+  for (OptionSpec const& spec : OPTIONS)
+    if (name == spec.name) return &spec;
+  return nullptr;
+}
+
+// The option table as help text: each option, then its description wrapped beside it.
+std::string described() {
+  constexpr std::size_t indent = 25, width = 92;
+  std::string out = "Options:\n";
+  for (OptionSpec const& spec : OPTIONS) {
+    std::string line =
+        std::string("  --") + spec.name + (spec.value ? std::string(" ") + spec.value : "");
+    line.resize(std::max(line.size() + 1, indent), ' ');
+    std::istringstream words(spec.description);
+    std::string word;
+    std::size_t used = line.size();
+    bool first = true;
+    for (; words >> word; first = false) {
+      if (!first && used + 1 + word.size() > width) {
+        out += line + "\n";
+        line = std::string(indent, ' ');
+        used = indent;
+        first = true;
+      }
+      if (!first) {
+        line += ' ';
+        ++used;
+      }
+      line += word;
+      used += word.size();
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+// Reads "--name value", "--name=value" and "--switch"; names must be given in full, once.
+std::map<std::string, std::string> read_arguments(std::vector<std::string> const& args) {
+  std::map<std::string, std::string> given;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string const& arg = args[i];
+    if (arg.rfind("--", 0) != 0 || arg.size() == 2)
+      throw BadValue{"unexpected positional argument \"" + arg + "\": every option starts with --"};
+    std::string name = arg.substr(2);
+    std::optional<std::string> value;
+    std::string::size_type const equals = name.find('=');
+    if (equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    OptionSpec const* spec = find_option(name);
+    if (!spec) throw BadValue{"unrecognised option '--" + name + "'"};
+    if (given.count(name)) throw BadValue{"option '--" + name + "' cannot be given more than once"};
+    if (!spec->value && value) throw BadValue{"option '--" + name + "' takes no value"};
+    if (spec->value && !value) {
+      if (i + 1 >= args.size()) throw BadValue{"option '--" + name + "' needs a value"};
+      value = args[++i];
+    }
+    given[name] = value.value_or(std::string());
+  }
+  return given;
 }
 
 }  // namespace
@@ -116,23 +179,14 @@ std::string help_text() {
 ParsedOptions parse_options(std::vector<std::string> const& args) {
   ParsedOptions parsed;
   Options& o = parsed.options;
-  po::variables_map vm;
   try {
-    // No abbreviations: a script that says --white must not be read as something else.
-    int const style = po::command_line_style::unix_style & ~po::command_line_style::allow_guessing;
-    po::store(po::command_line_parser(args)
-                  .options(described())
-                  .positional(po::positional_options_description())
-                  .style(style)
-                  .run(),
-              vm);
-    po::notify(vm);
-    if (vm.count("help")) {
+    std::map<std::string, std::string> const values = read_arguments(args);
+    if (values.count("help")) {
       parsed.status = ParsedOptions::HELP;
       return parsed;
     }
-    auto given = [&](char const* name) { return vm.count(name) > 0; };
-    auto text = [&](char const* name) { return vm[name].as<std::string>(); };
+    auto given = [&](char const* name) { return values.count(name) > 0; };
+    auto text = [&](char const* name) { return values.at(name); };
 
     if (given("address")) {
       o.address = text("address");
@@ -178,9 +232,6 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       throw BadValue{"--bot-time " + std::to_string(o.bot_seconds) +
                      " would make the bot lose on time: it must be below --action-limit"};
     }
-  } catch (po::error const& e) {
-    parsed.status = ParsedOptions::ERROR;
-    parsed.message = e.what();
   } catch (BadValue const& e) {
     parsed.status = ParsedOptions::ERROR;
     parsed.message = e.message;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 namespace manager {
 
@@ -157,8 +159,11 @@ bool write_record(std::string const& path, Json const& record, std::string& erro
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot replace " + path;
+  // std::filesystem::rename replaces an existing file on Windows too, where std::rename fails.
+  std::error_code failure;
+  std::filesystem::rename(temporary, path, failure);
+  if (failure) {
+    error = "cannot replace " + path + ": " + failure.message();
     std::remove(temporary.c_str());
     return false;
   }

@@ -56,13 +56,13 @@ SeatKind seat(std::string const& option, std::string const& text) {
   return *kind;
 }
 
-struct OptionSpec {
+struct OptionEntry {
   char const* name;
   char const* value;  // the value's name in the help, nullptr for a switch
   char const* description;
 };
 
-constexpr OptionSpec OPTIONS[] = {
+constexpr OptionEntry OPTIONS[] = {
     {"help", nullptr, "show this text and exit"},
     {"address", "A", "listen on this address (default 127.0.0.1)"},
     {"port", "P", "listen on this TCP port, 0 for any free one (default 2525)"},
@@ -97,9 +97,9 @@ constexpr OptionSpec OPTIONS[] = {
      "page stays up after the series until the program is interrupted"},
 };
 
-OptionSpec const* find_option(std::string const& name) {
-  for (OptionSpec const& spec : OPTIONS)
-    if (name == spec.name) return &spec;
+OptionEntry const* find_option(std::string const& name) {
+  for (OptionEntry const& entry : OPTIONS)
+    if (name == entry.name) return &entry;
   return nullptr;
 }
 
@@ -107,11 +107,11 @@ OptionSpec const* find_option(std::string const& name) {
 std::string described() {
   constexpr std::size_t indent = 25, width = 92;
   std::string out = "Options:\n";
-  for (OptionSpec const& spec : OPTIONS) {
+  for (OptionEntry const& entry : OPTIONS) {
     std::string line =
-        std::string("  --") + spec.name + (spec.value ? std::string(" ") + spec.value : "");
+        std::string("  --") + entry.name + (entry.value ? std::string(" ") + entry.value : "");
     line.resize(std::max(line.size() + 1, indent), ' ');
-    std::istringstream words(spec.description);
+    std::istringstream words(entry.description);
     std::string word;
     std::size_t used = line.size();
     bool first = true;
@@ -148,11 +148,11 @@ std::map<std::string, std::string> read_arguments(std::vector<std::string> const
       value = name.substr(equals + 1);
       name.resize(equals);
     }
-    OptionSpec const* spec = find_option(name);
-    if (!spec) throw BadValue{"unrecognised option '--" + name + "'"};
+    OptionEntry const* entry = find_option(name);
+    if (!entry) throw BadValue{"unrecognised option '--" + name + "'"};
     if (given.count(name)) throw BadValue{"option '--" + name + "' cannot be given more than once"};
-    if (!spec->value && value) throw BadValue{"option '--" + name + "' takes no value"};
-    if (spec->value && !value) {
+    if (!entry->value && value) throw BadValue{"option '--" + name + "' takes no value"};
+    if (entry->value && !value) {
       if (i + 1 >= args.size()) throw BadValue{"option '--" + name + "' needs a value"};
       value = args[++i];
     }

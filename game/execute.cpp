@@ -17,11 +17,6 @@ unsigned short digit_at(std::string const& move, std::size_t pos) {
                                                                : std::string());
 }
 
-bool holds_stack(Entry const& e) {
-  return (e.owner == WHITE || e.owner == BLACK) &&
-         (e.piece == VORAK || e.piece == MORIEL || e.piece == WEMM);
-}
-
 }  // namespace
 
 void Vorak::execute_move(std::string const& move, bool const& verbose) {

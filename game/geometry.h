@@ -118,6 +118,13 @@ inline int nearest(std::uint64_t occupied, int p) {
   return (D % 2 == 0) ? __builtin_ctzll(hit) : 63 - __builtin_clzll(hit);
 }
 
+// Number of playable cells of a row: a cell's index within its row is below it.
+constexpr int row_length(int row) {
+  int n = 0;
+  for (int c = 0; c < SIZE; ++c) n += is_playable(row, c) ? 1 : 0;
+  return n;
+}
+
 // Server-notation index of a playable cell within its row, and back.
 constexpr int index_in_row(int row, int column) {
   if (row == 4) return column >= 4 ? column - 1 : column;

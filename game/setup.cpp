@@ -9,21 +9,6 @@
 
 #include "game/geometry.h"
 
-namespace {
-
-char const* piece_name(Pieces piece) {
-  switch (piece) {
-    case WEMM:
-      return "Wemm";
-    case MORIEL:
-      return "Moriel";
-    default:
-      return "Vorak";
-  }
-}
-
-}  // namespace
-
 std::string board_description(Vorak const& state) {
   std::string text;
   for (std::size_t i = 0; i < geometry::PLAYABLE.size(); ++i) {

@@ -113,4 +113,25 @@ static_assert(sizeof(Vorak) <= 1024, "the state is copied once per playout");
 // Writes one line to standard output.
 void log(std::string message);
 
+// True when the cell holds a stack: a colour and a kind of top piece.
+inline bool holds_stack(Entry const& e) {
+  return (e.owner == WHITE || e.owner == BLACK) &&
+         (e.piece == VORAK || e.piece == MORIEL || e.piece == WEMM);
+}
+
+// The name of a kind as the board description writes it ("Vorak", "Moriel", "Wemm"); empty
+// for anything that is not a kind of piece.
+inline char const* piece_name(Pieces piece) {
+  switch (piece) {
+    case VORAK:
+      return "Vorak";
+    case MORIEL:
+      return "Moriel";
+    case WEMM:
+      return "Wemm";
+    default:
+      return "";
+  }
+}
+
 #endif

@@ -10,26 +10,6 @@ namespace manager {
 
 namespace {
 
-// Number of playable cells of a row: the index of a cell within its row is below it.
-int row_length(int row) {
-  int n = 0;
-  for (int c = 0; c < geometry::SIZE; ++c) n += geometry::is_playable(row, c) ? 1 : 0;
-  return n;
-}
-
-std::string piece_name(Pieces piece) {
-  switch (piece) {
-    case VORAK:
-      return "Vorak";
-    case MORIEL:
-      return "Moriel";
-    case WEMM:
-      return "Wemm";
-    default:
-      return "?";
-  }
-}
-
 // The kind that `player` has run out of, for the record's explanation.
 std::string missing_kind(Vorak const& s, Players player) {
   for (Pieces p : {VORAK, MORIEL, WEMM})
@@ -90,7 +70,7 @@ std::optional<std::string> parse_server_move(std::string const& text) {
     numbers[i] = c - '0';
   }
   for (int i = 0; i < 4; i += 2) {
-    if (numbers[i] >= geometry::SIZE || numbers[i + 1] >= row_length(numbers[i]))
+    if (numbers[i] >= geometry::SIZE || numbers[i + 1] >= geometry::row_length(numbers[i]))
       return std::nullopt;
   }
   std::string internal = text;

@@ -15,19 +15,6 @@ namespace manager {
 
 namespace {
 
-char const* piece_name(Pieces piece) {
-  switch (piece) {
-    case VORAK:
-      return "Vorak";
-    case MORIEL:
-      return "Moriel";
-    case WEMM:
-      return "Wemm";
-    default:
-      return "";
-  }
-}
-
 std::string cell_name(int group) {
   std::uint8_t const c = geometry::PLAYABLE[static_cast<std::size_t>(group)];
   int const row = geometry::row_of(c);

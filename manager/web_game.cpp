@@ -22,19 +22,6 @@ Json colour_json(Players p) {
   return nullptr;
 }
 
-char const* kind_text(Pieces piece) {
-  switch (piece) {
-    case VORAK:
-      return "Vorak";
-    case MORIEL:
-      return "Moriel";
-    case WEMM:
-      return "Wemm";
-    default:
-      return "";
-  }
-}
-
 Json action_json(ActionRecord const& a) {
   return {{"number", a.number}, {"player", colour_json(a.player)},
           {"step", a.step},     {"move", a.move},
@@ -62,13 +49,13 @@ Json position_json(Vorak const& position) {
       cells.push_back(nullptr);
     } else {
       cells.push_back(
-          {{"owner", colour_json(e.owner)}, {"kind", kind_text(e.piece)}, {"height", e.height}});
+          {{"owner", colour_json(e.owner)}, {"kind", piece_name(e.piece)}, {"height", e.height}});
     }
   }
   Json tallies = Json::object();
   for (Players p : {WHITE, BLACK}) {
     Json counts = Json::object();
-    for (Pieces k : {VORAK, MORIEL, WEMM}) counts[kind_text(k)] = position.counter(p, k);
+    for (Pieces k : {VORAK, MORIEL, WEMM}) counts[piece_name(k)] = position.counter(p, k);
     tallies[p == WHITE ? "white" : "black"] = counts;
   }
   return {{"cells", cells}, {"tallies", tallies}};

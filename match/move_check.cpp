@@ -7,21 +7,6 @@
 
 #include "game/geometry.h"
 
-namespace {
-
-constexpr unsigned short row_length(unsigned short row) {
-  unsigned short n = 0;
-  for (int c = 0; c < geometry::SIZE; ++c) n += geometry::is_playable(row, c) ? 1 : 0;
-  return n;
-}
-
-bool holds_stack(Entry const& e) {
-  return (e.owner == WHITE || e.owner == BLACK) &&
-         (e.piece == VORAK || e.piece == MORIEL || e.piece == WEMM);
-}
-
-}  // namespace
-
 // A move from the server is applied to our own copy of the position, so anything that does not
 // name an opponent's stack moving onto a stack would corrupt it: such a game cannot go on.
 void check_server_move(Vorak const& game, std::string const& body) {
@@ -38,7 +23,8 @@ void check_server_move(Vorak const& game, std::string const& body) {
   unsigned short const target_row = static_cast<unsigned short>(digits[2] - '0');
   unsigned short const target_index = static_cast<unsigned short>(digits[3] - '0');
   if (source_row >= Vorak::SIZE || target_row >= Vorak::SIZE ||
-      source_index >= row_length(source_row) || target_index >= row_length(target_row))
+      source_index >= geometry::row_length(source_row) ||
+      target_index >= geometry::row_length(target_row))
     refuse("does not name two cells of the board");
 
   std::string move = digits;

@@ -13,18 +13,6 @@ namespace manager {
 
 namespace {
 
-Json colour_json(Players p) {
-  if (p == WHITE) return "white";
-  if (p == BLACK) return "black";
-  return nullptr;
-}
-
-Json action_json(ActionRecord const& a) {
-  return {{"number", a.number}, {"player", colour_json(a.player)},
-          {"step", a.step},     {"move", a.move},
-          {"kind", a.kind},     {"seconds", a.seconds}};
-}
-
 SeatStats& stats_of(SeriesStats& stats, std::string const& label) {
   for (SeatStats& s : stats.seats)
     if (s.label == label) return s;
@@ -85,6 +73,18 @@ std::string results_table(SeriesStats const& stats) {
         << "\n";
   }
   return out.str();
+}
+
+Json colour_json(Players p) {
+  if (p == WHITE) return "white";
+  if (p == BLACK) return "black";
+  return nullptr;
+}
+
+Json action_json(ActionRecord const& a) {
+  return {{"number", a.number}, {"player", colour_json(a.player)},
+          {"step", a.step},     {"move", a.move},
+          {"kind", a.kind},     {"seconds", a.seconds}};
 }
 
 Json game_json(GameRecord const& game) {

@@ -41,6 +41,10 @@ struct SeriesStats {
 SeriesStats summarize(std::vector<GameRecord> const& games);
 std::string results_table(SeriesStats const& stats);
 
+// "white", "black", or null for no colour, as records and the live page name the colours.
+Json colour_json(Players p);
+// One action as records and the live page show it.
+Json action_json(ActionRecord const& a);
 Json game_json(GameRecord const& game);
 Json series_json(std::vector<GameRecord> const& games, std::uint32_t seed);
 

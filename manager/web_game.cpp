@@ -16,18 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Json colour_json(Players p) {
-  if (p == WHITE) return "white";
-  if (p == BLACK) return "black";
-  return nullptr;
-}
-
-Json action_json(ActionRecord const& a) {
-  return {{"number", a.number}, {"player", colour_json(a.player)},
-          {"step", a.step},     {"move", a.move},
-          {"kind", a.kind},     {"seconds", a.seconds}};
-}
-
 // Actions played on `position` so far: the first one takes move_count from 0 to 2.
 int actions_played(Vorak const& position) {
   return position.move_count == 0 ? 0 : position.move_count - 1;

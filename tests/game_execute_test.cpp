@@ -8,25 +8,9 @@
 #include <boost/lexical_cast.hpp>
 
 #include "game/vorak.h"
+#include "tests/tallies.h"
 
 namespace {
-
-using Tallies = std::array<unsigned short, 6>;
-
-// White Voraks, Moriels, Wemms, then Black's.
-Tallies tallies(Vorak const& v) {
-  return {v.white_voraks, v.white_moriels, v.white_wemms,
-          v.black_voraks, v.black_moriels, v.black_wemms};
-}
-
-void set_tallies(Vorak& v, Tallies const& t) {
-  v.white_voraks = t[0];
-  v.white_moriels = t[1];
-  v.white_wemms = t[2];
-  v.black_voraks = t[3];
-  v.black_moriels = t[4];
-  v.black_wemms = t[5];
-}
 
 // A position with every playable cell empty.
 Vorak empty_position() {

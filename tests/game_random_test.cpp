@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "game/vorak.h"
+#include "tests/tallies.h"
 
 namespace {
 
 using Moves = std::vector<std::string>;
-using Tallies = std::array<unsigned short, 6>;
 
 // ---- The reference: written from the rules, sharing nothing with game/ but the data. ----
 namespace reference {
@@ -141,11 +141,6 @@ int step(Vorak const& v) {
 }
 
 }  // namespace reference
-
-Tallies tallies(Vorak const& v) {
-  return {v.white_voraks, v.white_moriels, v.white_wemms,
-          v.black_voraks, v.black_moriels, v.black_wemms};
-}
 
 Tallies recount(Vorak const& v) {
   Tallies t{};

@@ -18,10 +18,9 @@
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"
+#include "tests/game_helpers.h"
 
 namespace {
-
-using Moves = std::vector<std::string>;
 
 struct Stack {
   int row, column;
@@ -50,18 +49,6 @@ Vorak position(std::vector<Stack> const& stacks, Players own, unsigned short mov
 std::vector<Stack> swap_colours(std::vector<Stack> stacks) {
   for (Stack& s : stacks) s.owner = s.owner == WHITE ? BLACK : WHITE;
   return stacks;
-}
-
-Moves by_action(Vorak const& v, Players player, unsigned short step, Actions action) {
-  Moves moves;
-  v.get_moves_by_action(moves, player, step, action);
-  return moves;
-}
-
-Moves turn_candidates(Vorak const& v, Players player, unsigned short step) {
-  Moves moves;
-  v.get_moves(moves, player, step);
-  return moves;
 }
 
 // Every action the side to act may make now: a capture to open a turn; a capture, a stacking or

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "game/vorak.h"
-#include "tests/tallies.h"
+#include "tests/game_helpers.h"
 
 namespace {
 
@@ -43,12 +43,6 @@ Vorak parsed(std::string text) {
   Vorak v(5);
   v.create_board(text);
   return v;
-}
-
-void expect_entry(Entry const& e, Players owner, Pieces piece, unsigned short height) {
-  EXPECT_EQ(e.owner, owner);
-  EXPECT_EQ(e.piece, piece);
-  EXPECT_EQ(e.height, height);
 }
 
 void expect_blocked_cells(Vorak const& v) {

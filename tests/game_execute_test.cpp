@@ -8,7 +8,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "game/vorak.h"
-#include "tests/tallies.h"
+#include "tests/game_helpers.h"
 
 namespace {
 
@@ -19,24 +19,6 @@ Vorak empty_position() {
   Vorak v(1);
   v.create_board(text);
   return v;
-}
-
-void expect_entry(Entry const& e, Players owner, Pieces piece, unsigned short height) {
-  EXPECT_EQ(e.owner, owner);
-  EXPECT_EQ(e.piece, piece);
-  EXPECT_EQ(e.height, height);
-}
-
-testing::AssertionResult same_board(Vorak const& a, Vorak const& b) {
-  for (int r = 0; r < 9; ++r)
-    for (int c = 0; c < 9; ++c) {
-      Entry const &x = a.board[r][c], &y = b.board[r][c];
-      if (x.owner != y.owner || x.piece != y.piece || x.height != y.height)
-        return testing::AssertionFailure()
-               << "cell " << r << "," << c << " differs: " << x.owner << "/" << x.piece << "/"
-               << x.height << " vs " << y.owner << "/" << y.piece << "/" << y.height;
-    }
-  return testing::AssertionSuccess();
 }
 
 std::string executed(Vorak& v, std::string const& move) {

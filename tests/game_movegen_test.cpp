@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "game/vorak.h"
+#include "tests/game_helpers.h"
 
 namespace {
-
-using Moves = std::vector<std::string>;
 
 // A position with every playable cell empty and every tally at 15, so that thresholds only
 // bite where a test lowers a tally.
@@ -25,18 +24,6 @@ Vorak empty_position() {
 
 void put(Vorak& v, int row, int column, Players owner, Pieces piece, unsigned short height = 1) {
   v.board[row][column] = Entry{owner, piece, height};
-}
-
-Moves by_action(Vorak const& v, Players player, unsigned short step, Actions action) {
-  Moves moves;
-  v.get_moves_by_action(moves, player, step, action);
-  return moves;
-}
-
-Moves candidates(Vorak const& v, Players player, unsigned short step) {
-  Moves moves;
-  v.get_moves(moves, player, step);
-  return moves;
 }
 
 bool valid(Vorak const& v, int fr, int fc, int tr, int tc, unsigned short step, Actions action) {
@@ -280,16 +267,16 @@ TEST(turn_candidates, step_one_takes_the_highest_kind_it_can) {
   put(v, 6, 6, WHITE, MORIEL, 1);
   put(v, 7, 6, BLACK, MORIEL, 1);
   put(v, 6, 7, WHITE, VORAK, 1);
-  EXPECT_EQ(candidates(v, WHITE, 1), (Moves{"3332"}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 1), (Moves{"3332"}));
 
   // A Vorak too high to capture does not count: the Moriels are next.
   put(v, 3, 2, BLACK, VORAK, 3);
-  EXPECT_EQ(candidates(v, WHITE, 1), (Moves{"3323", "6676"}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 1), (Moves{"3323", "6676"}));
   put(v, 2, 3, BLACK, MORIEL, 3);
   put(v, 7, 6, NONE, BLANK, 0);
-  EXPECT_EQ(candidates(v, WHITE, 1), (Moves{"3334"}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 1), (Moves{"3334"}));
   put(v, 3, 4, BLACK, WEMM, 3);
-  EXPECT_EQ(candidates(v, WHITE, 1), Moves{});
+  EXPECT_EQ(turn_candidates(v, WHITE, 1), Moves{});
 }
 
 TEST(turn_candidates, step_two_prefers_strong_plenty_stacking) {
@@ -300,20 +287,20 @@ TEST(turn_candidates, step_two_prefers_strong_plenty_stacking) {
   put(v, 4, 3, WHITE, WEMM);
   v.white_wemms = 7;
   // Vorak onto a kind with 7 stacks: the only offer besides the pass, the capture is dropped.
-  EXPECT_EQ(candidates(v, WHITE, 2), (Moves{"3343", "3334", ""}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{"3343", "3334", ""}));
 
   v.white_wemms = 6;
-  EXPECT_EQ(candidates(v, WHITE, 2), (Moves{"3343", "3334", "3435", "3433", "4333", ""}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{"3343", "3334", "3435", "3433", "4333", ""}));
 
   v.white_voraks = 1;
   v.white_wemms = 1;
-  EXPECT_EQ(candidates(v, WHITE, 2), (Moves{"3435", ""}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{"3435", ""}));
 
   put(v, 3, 5, BLACK, WEMM, 2);
-  EXPECT_EQ(candidates(v, WHITE, 2), (Moves{""}));
-  EXPECT_EQ(candidates(v, BLACK, 2), (Moves{"3534", ""}));
+  EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{""}));
+  EXPECT_EQ(turn_candidates(v, BLACK, 2), (Moves{"3534", ""}));
   // Any step but the first gives the same list.
-  EXPECT_EQ(candidates(v, BLACK, 3), (Moves{"3534", ""}));
+  EXPECT_EQ(turn_candidates(v, BLACK, 3), (Moves{"3534", ""}));
 }
 
 TEST(move_lists, results_are_appended) {

@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "game/vorak.h"
-#include "tests/tallies.h"
+#include "tests/game_helpers.h"
 
 namespace {
-
-using Moves = std::vector<std::string>;
 
 // ---- The reference: written from the rules, sharing nothing with game/ but the data. ----
 namespace reference {
@@ -92,7 +90,7 @@ void piece_moves(Vorak const& v, int row, int column, int step, int action, Move
   }
 }
 
-Moves by_action(Vorak const& v, Players player, int step, int action) {
+Moves sweep(Vorak const& v, Players player, int step, int action) {
   Moves out;
   for (int r = 0; r < 9; ++r)
     for (int c = 0; c < 9; ++c) {
@@ -107,11 +105,11 @@ Moves candidates(Vorak const& v, Players player, int step) {
   Moves out;
   if (step == 1) {
     for (int action : {CAPTURE_VORAK, CAPTURE_MORIEL, CAPTURE_WEMM})
-      if (out.empty()) out = by_action(v, player, 1, action);
+      if (out.empty()) out = sweep(v, player, 1, action);
     return out;
   }
-  out = by_action(v, player, 2, STACK_STRONG_PLENTY);
-  if (out.empty()) out = by_action(v, player, 2, ANY);
+  out = sweep(v, player, 2, STACK_STRONG_PLENTY);
+  if (out.empty()) out = sweep(v, player, 2, ANY);
   out.push_back("");
   return out;
 }
@@ -253,7 +251,7 @@ TEST(rules_against_reference, every_category_step_and_colour) {
         for (int action = ANY; action <= STACK_STRONG_PLENTY; ++action) {
           Moves moves;
           v.get_moves_by_action(moves, player, step, static_cast<Actions>(action));
-          ASSERT_EQ(moves, reference::by_action(v, player, step, action))
+          ASSERT_EQ(moves, reference::sweep(v, player, step, action))
               << "player " << player << ", step " << step << ", category " << action;
           ++compared;
           nonempty += moves.empty() ? 0 : 1;

@@ -152,14 +152,8 @@ Tallies recount(Vorak const& v) {
 }
 
 testing::AssertionResult same_position(Vorak const& a, Vorak const& b) {
-  for (int r = 0; r < 9; ++r)
-    for (int c = 0; c < 9; ++c) {
-      Entry const &x = a.board[r][c], &y = b.board[r][c];
-      if (x.owner != y.owner || x.piece != y.piece || x.height != y.height)
-        return testing::AssertionFailure()
-               << "cell " << r << "," << c << " differs: " << x.owner << "/" << x.piece << "/"
-               << x.height << " vs " << y.owner << "/" << y.piece << "/" << y.height;
-    }
+  testing::AssertionResult const board = same_board(a, b);
+  if (!board) return board;
   if (tallies(a) != tallies(b)) return testing::AssertionFailure() << "tallies differ";
   if (a.move_count != b.move_count) return testing::AssertionFailure() << "move_count differs";
   return testing::AssertionSuccess();

@@ -1,0 +1,35 @@
+// A search with tables and a random engine of its own, so that several searches can run at
+// once (games played side by side by the manager). The console program's search uses the
+// program-wide ones through Vorak::monte_carlo.
+#ifndef DRAVIX_AI_SEARCHER_H
+#define DRAVIX_AI_SEARCHER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "game/vorak.h"
+
+struct SearchSettings {
+  unsigned threads = 1;  // searchers of the same position at once; 0: every core
+  bool report = true;    // the search's console report on standard output
+};
+
+class Searcher {
+ public:
+  explicit Searcher(std::uint32_t seed);
+  ~Searcher();
+  Searcher(Searcher const&) = delete;
+  Searcher& operator=(Searcher const&) = delete;
+
+  // The action to play now for `position.own_player`, chosen as Vorak::monte_carlo chooses:
+  // a search of `position.seconds_per_move` for the first action of a turn, the same tables
+  // read again for the second. Writes the search tallies into `position`.
+  std::string choose(Vorak& position, SearchSettings const& settings);
+
+ private:
+  struct Tables;
+  std::unique_ptr<Tables> tables_;
+};
+
+#endif

@@ -6,12 +6,13 @@
 #include <boost/algorithm/string/erase.hpp>
 
 #include "game/geometry.h"
+#include "match/printable.h"
 
 // A move from the server is applied to our own copy of the position, so anything that does not
 // name an opponent's stack moving onto a stack would corrupt it: such a game cannot go on.
 void check_server_move(Vorak const& game, std::string const& body) {
   auto const refuse = [&body](std::string const& why) {
-    throw std::string("the server sent the move \"" + body + "\", which " + why);
+    throw std::string("the server sent the move \"" + quote_excerpt(body) + "\", which " + why);
   };
   std::string const digits = boost::algorithm::erase_all_copy(body, ",");
   bool const four_digits =

@@ -7,6 +7,7 @@
 #include "game/vorak.h"
 #include "match/match.h"
 #include "match/move_check.h"
+#include "match/printable.h"
 #include "net/socket.h"
 
 namespace {
@@ -51,13 +52,17 @@ int play_game(std::string const& address, unsigned short const& port, unsigned s
       line = client.ReceiveLine();
       // Every complete line ends in a line feed; anything else means the peer is gone, and
       // reading on would only return empty texts forever.
-      if (line.empty() || line.back() != '\n')
-        throw std::string(line.empty() ? "the connection was closed"
-                                       : "the connection was closed in the middle of a line");
+      if (line.empty()) throw std::string("the connection was closed");
+      bool const unterminated = line.back() != '\n';
       boost::algorithm::trim(line);
+      // A server may close right after its last message without ending the line: a whole
+      // message ("GameOver{YouWin}") still counts, half of one does not.
+      if (unterminated &&
+          (line.empty() || line.back() != '}' || line.find('{') == std::string::npos))
+        throw std::string("the connection was closed in the middle of a line");
       if (line.empty()) continue;
 
-      std::cout << "Received the following message: " << line << std::endl;
+      std::cout << "Received the following message: " << escape_controls(line) << std::endl;
       std::string::size_type const brace = line.find('{');
       if (brace == std::string::npos) {
         // Not a message at all; it must not be taken for a repeat of the previous one.
@@ -89,10 +94,12 @@ int play_game(std::string const& address, unsigned short const& port, unsigned s
         game.execute_move(move, true);
         game.print_piece_counts();
       } else if (type == "Chat") {
-        client.SendLine(
-            first ? "Chat{Dravix Bot silently ignores your feeble mumbling.}"
-                  : "Chat{Dravix Bot continues to silently ignore your feeble mumblings.}");
+        bool const first_reply = first;
+        // Cleared before sending: a reply that cannot be sent still used up the first wording.
         first = false;
+        client.SendLine(
+            first_reply ? "Chat{Dravix Bot silently ignores your feeble mumbling.}"
+                        : "Chat{Dravix Bot continues to silently ignore your feeble mumblings.}");
       } else if (type == "BoardState") {
         game.create_board(body);
         have_board = true;

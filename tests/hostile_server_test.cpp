@@ -59,6 +59,24 @@ class Peer {
     if (!text.empty() && text.back() == '\r') text.pop_back();
     return text;
   }
+  // Closes our side and waits for the bot to close its own.
+  void close() {
+    if (fd_ < 0) return;
+    ::shutdown(fd_, SHUT_WR);
+    char buffer[4096];
+    pollfd q{fd_, POLLIN, 0};
+    while (::poll(&q, 1, 30000) > 0 && ::recv(fd_, buffer, sizeof buffer, 0) > 0) {
+    }
+    ::close(fd_);
+    fd_ = -1;
+  }
+  // Drops the connection with a reset, so that the bot's next send fails.
+  void reset() {
+    linger const abort{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(fd_);
+    fd_ = -1;
+  }
 
  private:
   int fd_;
@@ -69,9 +87,11 @@ struct Outcome {
   std::string out, err;
 };
 
-// Runs dravix-bot for one game against `script`, answering its dialogue with 1 s thinking and
-// declining the rematch.
-Outcome against(std::function<void(Peer&)> const& script) {
+using Script = std::function<void(Peer&)>;
+
+// Runs dravix-bot for one game against each script in turn, answering its dialogue with 1 s
+// thinking, accepting rematches until the last game and declining then.
+Outcome against(std::vector<Script> const& scripts) {
   int const listener = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -82,7 +102,13 @@ Outcome against(std::function<void(Peer&)> const& script) {
   ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
 
   std::string const base = testing::TempDir() + "hostile_" + std::to_string(::getpid());
-  std::ofstream(base + ".in") << "\n" << ntohs(address.sin_port) << "\n1\nn\n";
+  {
+    std::ofstream in(base + ".in");
+    for (std::size_t game = 0; game < scripts.size(); ++game)
+      in << "\n"
+         << ntohs(address.sin_port) << "\n1\n"
+         << (game + 1 < scripts.size() ? "y\n" : "n\n");
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, (base + ".in").c_str(), O_RDONLY, 0);
@@ -97,17 +123,13 @@ Outcome against(std::function<void(Peer&)> const& script) {
   posix_spawn_file_actions_destroy(&actions);
 
   std::thread server([&] {
-    pollfd p{listener, POLLIN, 0};
-    if (::poll(&p, 1, 30000) <= 0) return;
-    int const fd = ::accept(listener, nullptr, nullptr);
-    Peer peer(fd);
-    script(peer);
-    ::shutdown(fd, SHUT_WR);
-    char buffer[4096];
-    pollfd q{fd, POLLIN, 0};
-    while (::poll(&q, 1, 30000) > 0 && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
+    for (Script const& script : scripts) {
+      pollfd p{listener, POLLIN, 0};
+      if (::poll(&p, 1, 30000) <= 0) return;
+      Peer peer(::accept(listener, nullptr, nullptr));
+      script(peer);
+      peer.close();
     }
-    ::close(fd);
   });
 
   Outcome outcome{-1, "", ""};
@@ -129,6 +151,10 @@ Outcome against(std::function<void(Peer&)> const& script) {
   outcome.out = read_file(base + ".out");
   outcome.err = read_file(base + ".err");
   return outcome;
+}
+
+Outcome against(Script const& script) {
+  return against(std::vector<Script>{script});
 }
 
 std::string const FAILURE = "Unable to connect to the Corvane Game Manager: ";
@@ -228,4 +254,35 @@ TEST(hostile_stream, a_turn_before_the_board_ends_the_game_without_a_move) {
   });
   expect_no_contest(o, "before sending the board");
   EXPECT_EQ(reply, "") << "nothing is sent for a turn the bot cannot play";
+}
+
+TEST(hostile_text, control_characters_are_shown_escaped) {
+  Outcome const o = against([](Peer& peer) {
+    peer.send("Chat{\x1b]0;owned\x07\x1b[2J\tok\xc2\x9b}\n");
+    peer.line();
+    peer.send("BoardState{" + BOARD + "}\nMove{\x1b[31m}\n");
+  });
+  EXPECT_NE(o.out.find("Received the following message: Chat{\\x1b]0;owned\\x07\\x1b[2J\tok"
+                       "\\xc2\\x9b}\n"),
+            std::string::npos)
+      << o.out;
+  expect_no_contest(o, "\"\\x1b[31m\"");
+  for (std::string const* stream : {&o.out, &o.err})
+    EXPECT_EQ(stream->find_first_of("\x1b\x07"), std::string::npos) << *stream;
+}
+
+TEST(hostile_stream, a_chat_reply_that_cannot_be_sent_still_uses_up_the_first_wording) {
+  std::string reply;
+  Outcome const o =
+      against(std::vector<Script>{[](Peer& peer) {
+                                    // The long line keeps the bot reading until the reset has
+                                    // arrived.
+                                    peer.send("Version{" + std::string(50000, 'v') + "}\nChat{}\n");
+                                    peer.reset();
+                                  },
+                                  [&](Peer& peer) {
+                                    peer.send("Chat{}\n");
+                                    reply = peer.line();
+                                  }});
+  EXPECT_EQ(reply, "Chat{Dravix Bot continues to silently ignore your feeble mumblings.}");
 }

@@ -472,8 +472,11 @@ TEST(match_faults, closed_connection_is_a_no_contest) {
   EXPECT_EQ(g.result, 0);
   EXPECT_EQ(g.err, FAILURE + "the connection was closed\n");
 
-  // A last line that never got its line feed is not taken as a message.
-  Game const tail = play([](Peer& peer) { peer.send("GameOver{YouWin}"); });
+  // A whole last message without its line feed still counts; half of one does not.
+  Game const whole = play([](Peer& peer) { peer.send("GameOver{YouWin}"); });
+  EXPECT_EQ(whole.result, 1) << whole.err;
+  EXPECT_TRUE(contains(whole.out, "Received the following message: GameOver{YouWin}\n"));
+  Game const tail = play([](Peer& peer) { peer.send("GameOver{YouWin"); });
   EXPECT_EQ(tail.result, 0);
   EXPECT_EQ(tail.err, FAILURE + "the connection was closed in the middle of a line\n");
   EXPECT_FALSE(contains(tail.out, "Received the following message"));

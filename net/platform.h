@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -28,8 +29,17 @@ bool Startup();
 // Cleans the socket library up (WSACleanup); nothing to do on POSIX.
 void Cleanup();
 
-// A fresh IPv4 stream socket, or kInvalidSocket. Sending on it never raises SIGPIPE.
-SocketHandle OpenTcp();
+enum class Family { IPV4, IPV6 };
+
+// One address a host resolved to, with its port: the platform's own socket address, as bytes.
+struct Endpoint {
+  Family family = Family::IPV4;
+  std::size_t length = 0;
+  alignas(8) unsigned char bytes[128] = {};  // large enough for any sockaddr
+};
+
+// A fresh stream socket of `family`, or kInvalidSocket. Sending on it never raises SIGPIPE.
+SocketHandle OpenTcp(Family family = Family::IPV4);
 void CloseSocket(SocketHandle handle);
 
 // The error code of the last failed call on this thread.
@@ -37,13 +47,16 @@ int LastError();
 // The system's text for an error code of this layer.
 std::string ErrorText(int code);
 
-// The first IPv4 address of `host` (a name or a dotted address), in network byte order.
-// On failure returns false and sets `error` to the resolver's own text.
-bool Resolve(const std::string& host, std::uint32_t* address, std::string* error);
+// Every IPv4 and IPv6 address of `host` (a name, a dotted IPv4 address or an IPv6 literal)
+// with `port`, in the resolver's order of preference; `passive` asks for addresses to listen
+// on. On failure returns false and sets `error` to the resolver's own text.
+bool Resolve(const std::string& host, int port, bool passive, std::vector<Endpoint>* found,
+             std::string* error);
 
-// Each returns 0 or the error code. `address` is in network byte order, `port` in host order.
-int Connect(SocketHandle handle, std::uint32_t address, int port);
-int Bind(SocketHandle handle, std::uint32_t address, int port);
+// Each returns 0 or the error code. The handle's family must be the endpoint's.
+int Connect(SocketHandle handle, const Endpoint& endpoint);
+// An IPv6 listening socket takes IPv4 connections too where the system allows it.
+int Bind(SocketHandle handle, const Endpoint& endpoint);
 int Listen(SocketHandle handle, int backlog);
 // Lets a listening port be bound again at once after a restart (POSIX; Windows has no need).
 void AllowAddressReuse(SocketHandle handle);

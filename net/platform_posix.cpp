@@ -39,13 +39,8 @@ void PrepareHandle(SocketHandle handle) {
 #endif
 }
 
-sockaddr_in MakeAddress(std::uint32_t address, int port) {
-  sockaddr_in result;
-  std::memset(&result, 0, sizeof result);
-  result.sin_family = AF_INET;
-  result.sin_port = htons(static_cast<std::uint16_t>(port));
-  result.sin_addr.s_addr = address;
-  return result;
+int Native(Family family) {
+  return family == Family::IPV6 ? AF_INET6 : AF_INET;
 }
 
 // Waits for a connect that a signal interrupted: the attempt goes on in the kernel, and calling
@@ -71,8 +66,8 @@ bool Startup() {
 
 void Cleanup() {}
 
-SocketHandle OpenTcp() {
-  SocketHandle handle = ::socket(AF_INET, SOCK_STREAM, 0);
+SocketHandle OpenTcp(Family family) {
+  SocketHandle handle = ::socket(Native(family), SOCK_STREAM, 0);
   if (handle < 0) return kInvalidSocket;
   PrepareHandle(handle);
   return handle;
@@ -91,36 +86,54 @@ std::string ErrorText(int code) {
   return std::generic_category().message(code);
 }
 
-bool Resolve(const std::string& host, std::uint32_t* address, std::string* error) {
+bool Resolve(const std::string& host, int port, bool passive, std::vector<Endpoint>* found,
+             std::string* error) {
   addrinfo hints;
   std::memset(&hints, 0, sizeof hints);
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
+  hints.ai_flags = passive ? AI_PASSIVE : 0;
+  std::string const service = std::to_string(port);
+  addrinfo* list = nullptr;
   int status;
   do {
-    status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
   } while (status == EAI_SYSTEM && errno == EINTR);
   if (status != 0) {
     // The resolver sets errno only for EAI_SYSTEM; its own text covers every other case.
     *error = status == EAI_SYSTEM ? ErrorText(errno) : std::string(::gai_strerror(status));
     return false;
   }
-  *address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-  ::freeaddrinfo(found);
-  return true;
+  found->clear();
+  for (addrinfo const* a = list; a != nullptr; a = a->ai_next) {
+    if ((a->ai_family != AF_INET && a->ai_family != AF_INET6) ||
+        a->ai_addrlen > sizeof(Endpoint::bytes))
+      continue;
+    Endpoint endpoint;
+    endpoint.family = a->ai_family == AF_INET6 ? Family::IPV6 : Family::IPV4;
+    endpoint.length = a->ai_addrlen;
+    std::memcpy(endpoint.bytes, a->ai_addr, a->ai_addrlen);
+    found->push_back(endpoint);
+  }
+  ::freeaddrinfo(list);
+  if (found->empty()) *error = ::gai_strerror(EAI_FAMILY);
+  return !found->empty();
 }
 
-int Connect(SocketHandle handle, std::uint32_t address, int port) {
-  sockaddr_in target = MakeAddress(address, port);
-  if (::connect(handle, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return 0;
+int Connect(SocketHandle handle, const Endpoint& endpoint) {
+  auto const* target = reinterpret_cast<const sockaddr*>(endpoint.bytes);
+  if (::connect(handle, target, static_cast<socklen_t>(endpoint.length)) == 0) return 0;
   int error = errno;
   return error == EINTR ? FinishInterruptedConnect(handle) : error;
 }
 
-int Bind(SocketHandle handle, std::uint32_t address, int port) {
-  sockaddr_in local = MakeAddress(address, port);
-  return ::bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 ? 0 : errno;
+int Bind(SocketHandle handle, const Endpoint& endpoint) {
+  if (endpoint.family == Family::IPV6) {
+    int off = 0;
+    ::setsockopt(handle, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+  }
+  auto const* local = reinterpret_cast<const sockaddr*>(endpoint.bytes);
+  return ::bind(handle, local, static_cast<socklen_t>(endpoint.length)) == 0 ? 0 : errno;
 }
 
 int Listen(SocketHandle handle, int backlog) {
@@ -146,10 +159,11 @@ int Accept(SocketHandle handle, SocketHandle* accepted) {
 }
 
 int LocalPort(SocketHandle handle) {
-  sockaddr_in local;
+  sockaddr_storage local;
   socklen_t length = sizeof local;
   if (::getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length) != 0) return -1;
-  return ntohs(local.sin_port);
+  if (local.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(local).sin6_port);
+  return ntohs(reinterpret_cast<sockaddr_in&>(local).sin_port);
 }
 
 long Recv(SocketHandle handle, char* buffer, std::size_t size) {

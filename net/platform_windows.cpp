@@ -30,13 +30,8 @@ SOCKET Native(SocketHandle handle) {
   return static_cast<SOCKET>(handle);
 }
 
-sockaddr_in MakeAddress(std::uint32_t address, int port) {
-  sockaddr_in result;
-  std::memset(&result, 0, sizeof result);
-  result.sin_family = AF_INET;
-  result.sin_port = htons(static_cast<u_short>(port));
-  result.sin_addr.s_addr = address;
-  return result;
+int NativeFamily(Family family) {
+  return family == Family::IPV6 ? AF_INET6 : AF_INET;
 }
 
 // A child process started by the program must not inherit its connections.
@@ -59,8 +54,8 @@ void Cleanup() {
   ::WSACleanup();
 }
 
-SocketHandle OpenTcp() {
-  SOCKET handle = ::socket(AF_INET, SOCK_STREAM, 0);
+SocketHandle OpenTcp(Family family) {
+  SOCKET handle = ::socket(NativeFamily(family), SOCK_STREAM, 0);
   if (handle == INVALID_SOCKET) return kInvalidSocket;
   PrepareHandle(handle);
   return static_cast<SocketHandle>(handle);
@@ -88,36 +83,51 @@ std::string ErrorText(int code) {
   return text;
 }
 
-bool Resolve(const std::string& host, std::uint32_t* address, std::string* error) {
+bool Resolve(const std::string& host, int port, bool passive, std::vector<Endpoint>* found,
+             std::string* error) {
   addrinfo hints;
   std::memset(&hints, 0, sizeof hints);
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  hints.ai_flags = passive ? AI_PASSIVE : 0;
+  std::string const service = std::to_string(port);
+  addrinfo* list = nullptr;
+  int status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
   if (status != 0) {
     // getaddrinfo returns a Winsock code here; the message table has its text.
     *error = ErrorText(status);
     return false;
   }
-  *address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-  ::freeaddrinfo(found);
-  return true;
+  found->clear();
+  for (addrinfo const* a = list; a != nullptr; a = a->ai_next) {
+    if ((a->ai_family != AF_INET && a->ai_family != AF_INET6) ||
+        a->ai_addrlen > sizeof(Endpoint::bytes))
+      continue;
+    Endpoint endpoint;
+    endpoint.family = a->ai_family == AF_INET6 ? Family::IPV6 : Family::IPV4;
+    endpoint.length = a->ai_addrlen;
+    std::memcpy(endpoint.bytes, a->ai_addr, a->ai_addrlen);
+    found->push_back(endpoint);
+  }
+  ::freeaddrinfo(list);
+  if (found->empty()) *error = ErrorText(WSAEAFNOSUPPORT);
+  return !found->empty();
 }
 
-int Connect(SocketHandle handle, std::uint32_t address, int port) {
-  sockaddr_in target = MakeAddress(address, port);
-  if (::connect(Native(handle), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
-    return 0;
-  }
+int Connect(SocketHandle handle, const Endpoint& endpoint) {
+  auto const* target = reinterpret_cast<const sockaddr*>(endpoint.bytes);
+  if (::connect(Native(handle), target, static_cast<int>(endpoint.length)) == 0) return 0;
   return ::WSAGetLastError();
 }
 
-int Bind(SocketHandle handle, std::uint32_t address, int port) {
-  sockaddr_in local = MakeAddress(address, port);
-  if (::bind(Native(handle), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) {
-    return 0;
+int Bind(SocketHandle handle, const Endpoint& endpoint) {
+  if (endpoint.family == Family::IPV6) {
+    DWORD off = 0;
+    ::setsockopt(Native(handle), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&off),
+                 sizeof off);
   }
+  auto const* local = reinterpret_cast<const sockaddr*>(endpoint.bytes);
+  if (::bind(Native(handle), local, static_cast<int>(endpoint.length)) == 0) return 0;
   return ::WSAGetLastError();
 }
 
@@ -143,12 +153,13 @@ int Accept(SocketHandle handle, SocketHandle* accepted) {
 }
 
 int LocalPort(SocketHandle handle) {
-  sockaddr_in local;
+  sockaddr_storage local;
   int length = sizeof local;
   if (::getsockname(Native(handle), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
     return -1;
   }
-  return ntohs(local.sin_port);
+  if (local.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(local).sin6_port);
+  return ntohs(reinterpret_cast<sockaddr_in&>(local).sin_port);
 }
 
 long Recv(SocketHandle handle, char* buffer, std::size_t size) {

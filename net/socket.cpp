@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 int Socket::nofSockets_ = 0;
 
@@ -150,22 +151,44 @@ void Socket::SendBytes(const std::string& data) {
   }
 }
 
+void Socket::Reopen(platform::Family family) {
+  platform::SocketHandle fresh = platform::OpenTcp(family);
+  if (fresh == platform::kInvalidSocket) throw "INVALID_SOCKET";
+  if (!*closed_) platform::CloseSocket(handle_);
+  handle_ = fresh;
+  *closed_ = false;
+}
+
 SocketClient::SocketClient(const std::string& host, int port) {
   CheckPort(port);
-  std::uint32_t address = 0;
+  std::vector<platform::Endpoint> found;
   std::string error;
-  if (!platform::Resolve(host, &address, &error)) throw error;
-  int code = platform::Connect(handle_, address, port);
-  if (code != 0) throw platform::ErrorText(code);
+  if (!platform::Resolve(host, port, false, &found, &error)) throw error;
+  // A name may stand for several addresses, IPv6 and IPv4: the first that takes the connection
+  // wins, and the last one's failure is the one reported.
+  platform::Family open = platform::Family::IPV4;  // what Socket() opened
+  bool used = false;
+  int code = 0;
+  for (platform::Endpoint const& endpoint : found) {
+    // A socket whose connect failed cannot be used again.
+    if (used || endpoint.family != open) Reopen(endpoint.family);
+    open = endpoint.family;
+    used = true;
+    code = platform::Connect(handle_, endpoint);
+    if (code == 0) return;
+  }
+  throw platform::ErrorText(code);
 }
 
 SocketServer::SocketServer(int port, int connections, const std::string& address) {
   CheckPort(port);
-  std::uint32_t local = 0;
+  std::vector<platform::Endpoint> found;
   std::string error;
-  if (!platform::Resolve(address, &local, &error)) throw "cannot resolve " + address + ": " + error;
+  if (!platform::Resolve(address, port, true, &found, &error))
+    throw "cannot resolve " + address + ": " + error;
+  if (found.front().family != platform::Family::IPV4) Reopen(found.front().family);
   platform::AllowAddressReuse(handle_);
-  int code = platform::Bind(handle_, local, port);
+  int code = platform::Bind(handle_, found.front());
   if (code != 0) {
     throw "cannot bind " + address + ":" + std::to_string(port) + ": " + platform::ErrorText(code);
   }

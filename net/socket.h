@@ -50,6 +50,9 @@ class Socket {
   Socket();
 
   bool IsClosed() const { return *closed_; }
+  // Replaces the handle, not yet shared with any copy, by a fresh socket of `family`; throws
+  // "INVALID_SOCKET" when none can be opened.
+  void Reopen(platform::Family family);
 
   platform::SocketHandle handle_;
   int* refCount_;  // shared by every copy of this handle
@@ -70,12 +73,14 @@ class Socket {
 
 class SocketClient : public Socket {
  public:
-  // Resolves `host` (a name or a dotted IPv4 address) and connects. Throws a std::string
-  // holding the resolver's or the system's error text (or naming a port outside 0 to 65535).
+  // Resolves `host` (a name, a dotted IPv4 address or an IPv6 literal) and connects to the
+  // first of its addresses that accepts. Throws a std::string holding the resolver's or the
+  // system's error text (or naming a port outside 0 to 65535).
   SocketClient(const std::string& host, int port);
 };
 
-// A listening socket, bound to `address` (127.0.0.1 by default) with a queue of `connections`.
+// A listening socket, bound to `address` (127.0.0.1 by default; "::" or "::1" for IPv6) with a
+// queue of `connections`.
 // Throws a std::string with the system's text when the address cannot be bound.
 class SocketServer : public Socket {
  public:

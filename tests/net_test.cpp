@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/socket.h"
 
@@ -131,6 +132,21 @@ TEST(socket_lines, line_is_capped_at_max_line_bytes) {
   sender.get();
 }
 
+TEST(socket_ipv6, literals_and_the_dual_stack_any_address_connect) {
+  struct Case {
+    const char* listen;
+    const char* connect;
+  };
+  for (Case c : {Case{"::1", "::1"}, Case{"::", "::1"}, Case{"::", "127.0.0.1"}}) {
+    SCOPED_TRACE(std::string(c.listen) + " <- " + c.connect);
+    SocketServer server(0, 1, c.listen);
+    SocketClient client(c.connect, server.Port());
+    std::unique_ptr<Socket> peer(server.Accept());
+    client.SendLine("over six");
+    EXPECT_EQ(peer->ReceiveLine(), "over six\n");
+  }
+}
+
 TEST(socket_sharing, copy_keeps_the_handle_open_until_the_last_copy_goes) {
   Connection c;
   auto copy = std::make_unique<Socket>(*c.client);
@@ -208,10 +224,10 @@ TEST(socket_failures, refused_connection_throws_the_system_text_and_leaves_nothi
   // A port that is bound but not listening refuses, and cannot be handed to anyone else.
   platform::SocketHandle blocker = platform::OpenTcp();
   ASSERT_NE(blocker, platform::kInvalidSocket);
-  std::uint32_t loopback = 0;
+  std::vector<platform::Endpoint> loopback;
   std::string error;
-  ASSERT_TRUE(platform::Resolve("127.0.0.1", &loopback, &error)) << error;
-  ASSERT_EQ(platform::Bind(blocker, loopback, 0), 0);
+  ASSERT_TRUE(platform::Resolve("127.0.0.1", 0, false, &loopback, &error)) << error;
+  ASSERT_EQ(platform::Bind(blocker, loopback.front()), 0);
   const int port = platform::LocalPort(blocker);
 
   const int live = Socket::LiveSockets();

@@ -170,6 +170,15 @@ void FastPlayout::candidates(Players mover, bool concerned, List& list) const {
   if (!concerned) list.push(PASS);
 }
 
+void FastPlayout::legal(Players mover, List& list) const {
+  if (move_count_ % 2 == 0) {
+    captures(mover, BLANK, list);
+  } else {
+    candidates(mover, true, list);  // every capture and stacking, without the pass
+    list.push(PASS);
+  }
+}
+
 void FastPlayout::captures(Players mover, Pieces kind, List& list) const {
   std::uint64_t const occupied = this->occupied();
   for_each_cell(stacks_[mover], [&](int from) {

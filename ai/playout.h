@@ -44,6 +44,15 @@ class FastPlayout {
   }
   bool lookahead(Players mover, Decision& decision) const;
   void candidates(Players mover, bool concerned, List& list) const;
+  // Every legal action of the mover now: any capture to open a turn; any capture, stacking
+  // that keeps two of a kind, or the pass as the second action.
+  void legal(Players mover, List& list) const;
+  // The colour that has won by elimination, or NONE while every kind of both is on the board.
+  Players winner() const { return winner(count_); }
+  // How many stacks `player` has of `kind`.
+  unsigned short count(Players player, Pieces kind) const { return count_[player][kind]; }
+  // The kind of the stack a move lands on, before it is made.
+  Pieces target_kind(Move move) const { return static_cast<Pieces>(piece_[move >> 8]); }
   void execute(Move move);
 
   static Move make_move(int from, int to) { return static_cast<Move>(from | (to << 8)); }

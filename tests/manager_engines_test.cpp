@@ -1,0 +1,133 @@
+// The tree search as a player: whole games under the referee against the built-in players,
+// its time bound, its report, its threads and the wins it must not miss. How strong it is
+// belongs to duels, not to these tests.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <string>
+
+#include <boost/random/mersenne_twister.hpp>
+
+#include "ai/tree_engine.h"
+#include "manager/players.h"
+#include "manager/referee.h"
+#include "manager/seat.h"
+#include "manager/setup.h"
+#include "tests/game_helpers.h"
+
+using namespace manager;
+
+namespace {
+
+TreeSettings quick(std::uint64_t playouts) {
+  TreeSettings settings;
+  settings.max_playouts = playouts;
+  return settings;
+}
+
+// Plays one game of the tree search (as `colour`) against `opponent` from the setup of
+// `seed`; returns the referee at the end.
+Referee play(std::uint32_t seed, Players colour, SeatKind opponent) {
+  Referee ref(random_setup(seed));
+  TreeEngine engine(seed, quick(300));
+  boost::random::mt19937 other(seed);
+  while (!ref.over()) {
+    Vorak position = ref.position();
+    position.own_player = ref.to_move();
+    position.seconds_per_move = 5;
+    std::string move;
+    if (ref.to_move() == colour)
+      move = engine.choose(position, 1, nullptr);
+    else if (opponent == SeatKind::GREEDY)
+      move = choose_greedy(position, ref.to_move(), other);
+    else
+      move = choose_random(position, ref.to_move(), other);
+    std::optional<std::string> const text = to_server_notation(move);
+    Referee::Verdict const verdict = ref.submit(text ? *text : "not a move: " + move);
+    EXPECT_TRUE(verdict.accepted) << "seed " << seed << ": " << verdict.error;
+  }
+  return ref;
+}
+
+}  // namespace
+
+TEST(tree_engine, plays_only_legal_actions_against_the_built_in_players) {
+  for (SeatKind opponent : {SeatKind::RANDOM, SeatKind::GREEDY})
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+      Referee const ref = play(seed, seed % 2 ? WHITE : BLACK, opponent);
+      EXPECT_TRUE(ref.reason() == Reason::ELIMINATION || ref.reason() == Reason::NO_CAPTURE)
+          << "seed " << seed << ": " << reason_name(ref.reason()) << " " << ref.detail();
+    }
+}
+
+TEST(tree_engine, keeps_to_the_turns_time_and_answers_the_second_action_at_once) {
+  Vorak position = random_setup(3);
+  position.execute_move(legal_actions(position, WHITE).front(), false);  // Black's turn now
+  position.own_player = BLACK;
+  position.seconds_per_move = 1;
+  TreeEngine engine(3);
+  std::ostringstream report;
+  auto const start = std::chrono::steady_clock::now();
+  std::string const first = engine.choose(position, 2, &report);
+  position.execute_move(first, false);
+  std::ostringstream quiet;
+  std::string const second = engine.choose(position, 2, &quiet);
+  auto const took = std::chrono::steady_clock::now() - start;
+  // A little beyond the second for the threads to be joined on a loaded machine, no more.
+  EXPECT_LT(took, std::chrono::milliseconds(1100));
+  EXPECT_GT(position.playouts, 0u);
+  EXPECT_EQ(quiet.str(), "");
+  std::string const text = report.str();
+  EXPECT_TRUE(text.rfind("Dravix Bot looks confident.\nTree search: ", 0) == 0 ||
+              text.rfind("Dravix Bot looks concerned.\nTree search: ", 0) == 0)
+      << text;
+  EXPECT_NE(text.find(" " + std::to_string(position.playouts) + " playouts"), std::string::npos)
+      << text;
+  std::vector<std::string> const seconds = legal_actions(position, BLACK);
+  EXPECT_NE(std::find(seconds.begin(), seconds.end(), second), seconds.end()) << second;
+}
+
+TEST(tree_engine, threads_each_grow_a_tree_and_count_together) {
+  Vorak position = random_setup(8);
+  position.own_player = WHITE;
+  position.seconds_per_move = 30;
+  TreeEngine engine(8, quick(400));
+  std::string const move = engine.choose(position, 3, nullptr);
+  EXPECT_EQ(position.playouts, 3u * 400u);
+  EXPECT_EQ(position.wins + position.losses, position.playouts);
+  std::vector<std::string> const legal = legal_actions(position, WHITE);
+  EXPECT_NE(std::find(legal.begin(), legal.end(), move), legal.end()) << move;
+}
+
+TEST(tree_engine, takes_a_win_within_the_turn_without_searching) {
+  // Black is down to two Voraks, which White's Vorak takes one after the other.
+  Vorak position(30);
+  std::string empty = "{}";
+  for (int i = 1; i < 60; ++i) empty += ",{}";
+  position.create_board(empty);
+  auto put = [&](int row, int column, Players owner, Pieces piece) {
+    position.board[row][column] = Entry{owner, piece, 1};
+  };
+  put(0, 0, WHITE, VORAK);
+  put(0, 1, BLACK, VORAK);
+  put(0, 2, BLACK, VORAK);
+  put(4, 0, WHITE, MORIEL);
+  put(5, 1, WHITE, WEMM);
+  for (int column : {4, 5, 6}) put(8, column, BLACK, MORIEL);
+  for (int column : {7, 8}) put(8, column, BLACK, WEMM);
+  put(7, 8, BLACK, WEMM);
+  set_tallies(position, {1, 1, 1, 2, 3, 3});
+  position.move_count = 2;
+  position.own_player = WHITE;
+  TreeEngine engine(5);
+  std::ostringstream report;
+  auto const start = std::chrono::steady_clock::now();
+  EXPECT_EQ(engine.choose(position, 1, &report), "0001");
+  position.execute_move("0001", false);
+  EXPECT_EQ(engine.choose(position, 1, &report), "0102");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(report.str(),
+            "Dravix Bot looks confident.\nTree search: a win in this turn with 0001 0102.\n");
+}

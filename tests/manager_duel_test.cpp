@@ -1,7 +1,9 @@
 // Duels: the seats' settings, the Elo and SPRT figures, games played side by side in order,
 // and the refusals of what a duel cannot do.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include <cmath>
@@ -221,6 +223,7 @@ TEST(duel_options, settings_jobs_and_sprt_are_read_and_refused_where_they_cannot
     EXPECT_EQ(r.status, ParsedOptions::ERROR) << args[1];
     EXPECT_NE(r.message.find(named), std::string::npos) << r.message;
   }
+#ifndef _WIN32
   // The program itself refuses with status 2.
   for (char const* args :
        {"--white bot:threads=x", "--jobs 2 --white random --black tcp", "--sprt 1"}) {
@@ -229,6 +232,7 @@ TEST(duel_options, settings_jobs_and_sprt_are_read_and_refused_where_they_cannot
     int const status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args;
   }
+#endif
 }
 
 TEST(parallel_games, give_the_same_complete_record_in_game_order) {

@@ -76,12 +76,6 @@ constexpr OptionEntry OPTIONS[] = {
      "default --bot-time), threads=N (searches of the same position at once, 0 for every core; "
      "default 1), engine=flat (the search); such as bot:time=4,threads=2"},
     {"black", "SEAT", "who plays Black, as for --white; default random"},
-    {"jobs", "N",
-     "play N games of the series at once (default 1), each game's account printed whole when "
-     "it ends; not with a tcp or human seat, nor with --web"},
-    {"sprt", "ELO0,ELO1",
-     "stop the series as soon as the sequential probability ratio test (alpha = beta = 0.05) "
-     "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat"},
     {"games", "N",
      "play a series of N games, a fresh connection for each (default 1); with --web, 0 plays "
      "none and only serves the page, to open records on"},
@@ -96,7 +90,8 @@ constexpr OptionEntry OPTIONS[] = {
     {"action-limit", "SECONDS",
      "a side that takes longer than this for one action loses (default: no limit)"},
     {"bot-time", "SECONDS",
-     "thinking time per turn of a bot seat, whole seconds from 1 to 3600 (default 1)"},
+     "thinking time per turn of a bot seat without time=, whole seconds from 1 to 3600 "
+     "(default 1)"},
     {"record", "FILE",
      "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
      "updated after each game"},
@@ -105,6 +100,12 @@ constexpr OptionEntry OPTIONS[] = {
      "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
      "address is printed), where a human seat plays and records can be stepped through; the "
      "page stays up after the series until the program is interrupted"},
+    {"jobs", "N",
+     "play N games of the series at once (default 1), each game's account printed whole when "
+     "it ends; not with a tcp or human seat, nor with --web"},
+    {"sprt", "ELO0,ELO1",
+     "stop the series as soon as the sequential probability ratio test (alpha = beta = 0.05) "
+     "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat"},
 };
 
 OptionEntry const* find_option(std::string const& name) {

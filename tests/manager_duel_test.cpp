@@ -6,14 +6,16 @@
 #endif
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -29,37 +31,26 @@ using namespace manager;
 
 namespace {
 
-constexpr double INF = std::numeric_limits<double>::infinity();
-
-void expect_elo(double actual, double expected, std::string const& what) {
-  if (std::isinf(expected))
-    EXPECT_EQ(actual, expected) << what;
-  else
-    EXPECT_NEAR(actual, expected, 1e-3) << what;
-}
-
-std::string temp_path(std::string const& name) {
-  return ::testing::TempDir() + "manager_duel_test_" + std::to_string(::getpid()) + "_" + name;
-}
+constexpr double INF = HUGE_VAL;
 
 // Plays a series of random against greedy from seed 17 and returns its record and console.
-nlohmann::json series(int games, int jobs, std::string const& sprt, std::string& console) {
-  std::vector<std::string> args = {"--white",     "random",
-                                   "--black",     "greedy",
-                                   "--games",     std::to_string(games),
-                                   "--alternate", "--seed",
-                                   "17",          "--quiet",
-                                   "--jobs",      std::to_string(jobs),
-                                   "--record",    temp_path("series.json")};
-  if (!sprt.empty()) args.insert(args.end(), {"--sprt", sprt});
-  ParsedOptions const parsed = parse_options(args);
-  EXPECT_EQ(parsed.status, ParsedOptions::RUN) << parsed.message;
+nlohmann::json series(int games, int jobs, std::optional<SprtHypotheses> sprt,
+                      std::string& console) {
+  Options o;
+  o.white = SeatKind::RANDOM;
+  o.black = SeatKind::GREEDY;
+  o.games = games;
+  o.alternate = o.quiet = true;
+  o.seed = 17;
+  o.jobs = jobs;
+  o.sprt = sprt;
+  o.record_file = ::testing::TempDir() + "manager_duel_test_" + std::to_string(::getpid());
   std::ostringstream out, err;
-  EXPECT_EQ(run_series(parsed.options, out, err), 0) << err.str();
+  EXPECT_EQ(run_series(o, out, err), 0) << err.str();
   console = out.str();
-  std::ifstream in(parsed.options.record_file);
+  std::ifstream in(o.record_file);
   nlohmann::json record = nlohmann::json::parse(in);
-  std::remove(parsed.options.record_file.c_str());
+  std::remove(o.record_file.c_str());
   // Think times differ from run to run; everything else must not.
   for (auto& game : record["games"]) {
     game.erase("think");
@@ -73,26 +64,20 @@ nlohmann::json series(int games, int jobs, std::string const& sprt, std::string&
 
 TEST(seat_settings, good_texts_give_the_kind_settings_and_label) {
   struct Case {
-    std::string text;
-    SeatKind kind;
-    std::string label;
-    unsigned short seconds;  // with --bot-time 3
-    unsigned threads;
+    std::string text, label;    // the label names the kind
+    unsigned seconds, threads;  // with --bot-time 3
   };
   std::vector<Case> const cases = {
-      {"random", SeatKind::RANDOM, "random", 3, 1},
-      {"bot", SeatKind::BOT, "bot", 3, 1},
-      {"bot:time=4", SeatKind::BOT, "bot:time=4", 4, 1},
-      {"bot:threads=2,time=65535", SeatKind::BOT, "bot:time=65535,threads=2", 65535, 2},
-      {"bot:threads=0", SeatKind::BOT, "bot:threads=0", 3, 0},
-      {"bot:engine=flat,threads=256,time=1", SeatKind::BOT, "bot:time=1,threads=256,engine=flat", 1,
-       256},
+      {"random", "random", 3, 1},
+      {"bot:time=4", "bot:time=4", 4, 1},
+      {"bot:threads=2,time=65535", "bot:time=65535,threads=2", 65535, 2},
+      {"bot:threads=0", "bot:threads=0", 3, 0},
+      {"bot:engine=flat,threads=256,time=1", "bot:time=1,threads=256,engine=flat", 1, 256},
   };
   for (Case const& c : cases) {
     std::string error;
     std::optional<SeatChoice> const choice = parse_seat_choice(c.text, error);
     ASSERT_TRUE(choice) << c.text << ": " << error;
-    EXPECT_EQ(choice->kind, c.kind) << c.text;
     EXPECT_EQ(seat_label(choice->kind, choice->settings), c.label);
     BotSettings const bot = bot_settings(choice->settings, 3);
     EXPECT_EQ(bot.seconds, c.seconds) << c.text;
@@ -105,23 +90,14 @@ TEST(seat_settings, bad_texts_are_refused_with_the_reason) {
   std::vector<std::pair<std::string, std::string>> const cases = {
       {"robot", "not \"robot\""},
       {"random:time=2", "random takes no settings"},
-      {"tcp:threads=1", "tcp takes no settings"},
-      {"greedy:", "greedy takes no settings"},
       {"bot:", "not KEY=VALUE"},
-      {"bot:time", "not KEY=VALUE"},
-      {"bot:time=1,", "not KEY=VALUE"},
       {"bot:speed=3", "unknown setting \"speed\""},
-      {"bot:Time=3", "unknown setting \"Time\""},
       {"bot:time=0", "time takes"},
       {"bot:time=65536", "time takes"},
-      {"bot:time=-1", "time takes"},
-      {"bot:time=1.5", "time takes"},
-      {"bot:time=", "time takes"},
       {"bot:threads=257", "threads takes"},
       {"bot:threads=+2", "threads takes"},
       {"bot:engine=mcts", "engine takes flat"},
-      {"bot:time=2,time=3", "time is given twice"},
-  };
+      {"bot:time=2,time=3", "time is given twice"}};
   for (auto const& [text, reason] : cases) {
     std::string error;
     EXPECT_FALSE(parse_seat_choice(text, error)) << text;
@@ -140,24 +116,26 @@ TEST(elo, estimates_and_intervals) {
       {{7, 0, 5}, 7.0 / 12, 58.4512, -143.5711, 318.6502},
       {{30, 40, 30}, 0.5, 0, -53.1580, 53.1580},
       {{60, 30, 40}, 75.0 / 130, 53.8794, 1.8822, 108.4074},
-      {{5, 10, 5}, 0.5, 0, -111.3295, 111.3295},
       {{18, 0, 2}, 0.9, 381.6970, 208.4583, INF},  // the score's interval passes 100%
       {{100, 0, 0}, 1, INF, 741.3239, INF},        // spread of 99.5 wins in 100
       {{0, 0, 20}, 0, -INF, -INF, -453.6052},
       {{1, 0, 0}, 1, INF, -675.9189, INF},
   };
   for (Case const& c : cases) {
-    std::string const what = std::to_string(c.tally.wins) + "/" + std::to_string(c.tally.draws) +
-                             "/" + std::to_string(c.tally.losses);
+    SCOPED_TRACE(::testing::Message()
+                 << c.tally.wins << "/" << c.tally.draws << "/" << c.tally.losses);
     std::optional<EloEstimate> const e = estimate_elo(c.tally);
-    ASSERT_TRUE(e) << what;
-    EXPECT_NEAR(e->score, c.score, 1e-9) << what;
-    expect_elo(e->elo, c.elo, what + " elo");
-    expect_elo(e->low, c.low, what + " low");
-    expect_elo(e->high, c.high, what + " high");
+    ASSERT_TRUE(e);
+    EXPECT_NEAR(e->score, c.score, 1e-9);
+    for (auto [actual, expected] :
+         {std::pair(e->elo, c.elo), std::pair(e->low, c.low), std::pair(e->high, c.high)}) {
+      if (std::isinf(expected))
+        EXPECT_EQ(actual, expected);
+      else
+        EXPECT_NEAR(actual, expected, 1e-3);
+    }
   }
   EXPECT_FALSE(estimate_elo(Tally{}));
-  EXPECT_NEAR(score_of_elo(elo_of_score(0.3)), 0.3, 1e-12);
   EXPECT_NEAR(elo_of_score(10.0 / 11), 400, 1e-9);
 }
 
@@ -180,7 +158,6 @@ TEST(sprt, log_likelihood_ratios_bounds_and_verdicts) {
     EXPECT_NEAR(sprt_llr(c.tally, c.hypotheses), c.llr, 1e-4)
         << c.tally.wins << "/" << c.tally.draws << "/" << c.tally.losses;
   }
-  EXPECT_EQ(sprt_llr(Tally{}, {0, 50}), 0);
   EXPECT_NEAR(sprt_lower_bound(), -2.944439, 1e-6);
   EXPECT_NEAR(sprt_upper_bound(), 2.944439, 1e-6);
   EXPECT_EQ(sprt_verdict(3.0), SprtVerdict::H1_ACCEPTED);
@@ -189,9 +166,7 @@ TEST(sprt, log_likelihood_ratios_bounds_and_verdicts) {
 
   std::string error;
   std::optional<SprtHypotheses> const parsed = parse_sprt("-10.5,5", error);
-  ASSERT_TRUE(parsed) << error;
-  EXPECT_EQ(parsed->elo0, -10.5);
-  EXPECT_EQ(parsed->elo1, 5);
+  EXPECT_TRUE(parsed && parsed->elo0 == -10.5 && parsed->elo1 == 5) << error;
   for (char const* bad : {"5,5", "50,0", "0", "0,", ",5", "a,b", "0,1e2", "0,2000", "0,5,9"})
     EXPECT_FALSE(parse_sprt(bad, error)) << bad;
 }
@@ -200,22 +175,15 @@ TEST(duel_options, settings_jobs_and_sprt_are_read_and_refused_where_they_cannot
   ParsedOptions const p = parse_options(
       {"--white", "bot:time=4,threads=2", "--black", "greedy", "--jobs", "3", "--sprt", "0,50"});
   ASSERT_EQ(p.status, ParsedOptions::RUN) << p.message;
-  EXPECT_EQ(p.options.white, SeatKind::BOT);
-  EXPECT_EQ(p.options.white_settings.seconds, std::optional<unsigned short>(4));
-  EXPECT_EQ(p.options.white_settings.threads, std::optional<unsigned>(2));
-  EXPECT_TRUE(p.options.black_settings.empty());
+  EXPECT_EQ(seat_label(p.options.white, p.options.white_settings), "bot:time=4,threads=2");
   EXPECT_EQ(p.options.jobs, 3);
-  ASSERT_TRUE(p.options.sprt);
-  EXPECT_EQ(p.options.sprt->elo1, 50);
+  EXPECT_EQ(p.options.sprt ? p.options.sprt->elo1 : -1, 50);
 
   std::vector<std::pair<std::vector<std::string>, std::string>> const refused = {
-      {{"--white", "bot:speed=2"}, "--white bot: unknown setting"},
       {{"--black", "random:time=2"}, "--black random takes no settings"},
       {{"--jobs", "2"}, "tcp seat"},  // White is tcp by default
       {{"--jobs", "2", "--white", "random", "--black", "human", "--web", "0"}, "human seat"},
       {{"--jobs", "2", "--white", "random", "--web", "0"}, "--web"},
-      {{"--white", "random", "--jobs", "0"}, "--jobs"},
-      {{"--sprt", "50,0"}, "--sprt"},
       {{"--white", "bot:time=5", "--action-limit", "5"}, "time=5"},
   };
   for (auto const& [args, named] : refused) {
@@ -237,10 +205,9 @@ TEST(duel_options, settings_jobs_and_sprt_are_read_and_refused_where_they_cannot
 
 TEST(parallel_games, give_the_same_complete_record_in_game_order) {
   std::string one_console, three_console;
-  nlohmann::json const one = series(9, 1, "", one_console);
-  nlohmann::json const three = series(9, 3, "", three_console);
+  nlohmann::json const one = series(9, 1, std::nullopt, one_console);
+  nlohmann::json const three = series(9, 3, std::nullopt, three_console);
   ASSERT_EQ(three["games"].size(), 9u);
-  for (int g = 0; g < 9; ++g) EXPECT_EQ(three["games"][g]["game"], g + 1);
   EXPECT_EQ(three, one);
   // Every game's result line is printed once and whole.
   for (int g = 1; g <= 9; ++g) {
@@ -250,33 +217,31 @@ TEST(parallel_games, give_the_same_complete_record_in_game_order) {
     EXPECT_EQ(three_console.find(line, at + 1), std::string::npos) << three_console;
     EXPECT_NE(three_console.find(" actions\n", at), std::string::npos);
   }
-  EXPECT_NE(three_console.find("Results of 9 games"), std::string::npos);
   EXPECT_NE(three_console.find("Elo of random against greedy: "), std::string::npos)
       << three_console;
 }
 
 TEST(parallel_games, the_sprt_stops_a_series_at_the_same_game_whatever_the_jobs) {
   std::string one_console, three_console;
-  nlohmann::json const one = series(300, 1, "0,50", one_console);
-  nlohmann::json const three = series(300, 3, "0,50", three_console);
+  nlohmann::json const one = series(300, 1, SprtHypotheses{0, 50}, one_console);
+  nlohmann::json const three = series(300, 3, SprtHypotheses{0, 50}, three_console);
   EXPECT_EQ(three, one);
   std::size_t const played = three["games"].size();
   EXPECT_LT(played, 300u);  // greedy is far stronger than random
-  EXPECT_EQ(three["summary"]["games"], played);
   EXPECT_EQ(three["duel"]["sprt"]["verdict"], "H0 accepted");
-  EXPECT_LE(three["duel"]["sprt"]["llr"].get<double>(), sprt_lower_bound());
-  EXPECT_NE(three_console.find("Results of " + std::to_string(played) + " games"),
-            std::string::npos);
   EXPECT_NE(three_console.find(": H0 accepted\n"), std::string::npos) << three_console;
 }
 
-TEST(parallel_games, a_failing_game_ends_the_series_and_its_error_reaches_the_caller) {
+TEST(parallel_games, records_arrive_in_game_order_and_a_failure_ends_the_series) {
   std::vector<int> delivered;
+  int failing = 0;  // none
   GameRun run;
-  run.games = 20;
-  run.jobs = 3;
-  run.play = [](int g) {
-    if (g == 4) throw std::runtime_error("game 4 failed");
+  run.games = 12;
+  run.jobs = 4;
+  run.play = [&](int g) {
+    // Later games end first, as they may when games run side by side.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2 * (run.games - g)));
+    if (g == failing) throw std::runtime_error("game failed");
     GameRecord record;
     record.game = g;
     return record;
@@ -285,19 +250,12 @@ TEST(parallel_games, a_failing_game_ends_the_series_and_its_error_reaches_the_ca
     delivered.push_back(r.game);
     return true;
   };
-  EXPECT_THROW(play_in_order(run), std::runtime_error);
-  for (std::size_t i = 0; i < delivered.size(); ++i) EXPECT_EQ(delivered[i], int(i) + 1);
-  EXPECT_LE(delivered.size(), 3u);
+  play_in_order(run);
+  std::vector<int> const in_order = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  EXPECT_EQ(delivered, in_order);
 
   delivered.clear();
-  int asked = 0;
-  run.play = [](int g) {
-    GameRecord record;
-    record.game = g;
-    return record;
-  };
-  run.stop = [&] { return ++asked > 5; };
-  run.jobs = 1;
-  play_in_order(run);
-  EXPECT_EQ(delivered, (std::vector<int>{1, 2, 3, 4, 5}));
+  failing = 4;
+  EXPECT_THROW(play_in_order(run), std::runtime_error);
+  EXPECT_EQ(delivered, std::vector<int>(in_order.begin(), in_order.begin() + delivered.size()));
 }

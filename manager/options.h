@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "manager/elo.h"
 #include "manager/seat.h"
+#include "manager/seat_spec.h"
 
 namespace manager {
 
@@ -16,6 +18,10 @@ struct Options {
   int port = 2525;
   SeatKind white = SeatKind::TCP;
   SeatKind black = SeatKind::RANDOM;
+  SeatSettings white_settings;  // given after the seat's kind ("bot:time=4")
+  SeatSettings black_settings;
+  int jobs = 1;  // games played at once
+  std::optional<SprtHypotheses> sprt;
   int games = 1;
   bool alternate = false;  // the seats change colours after every game
   std::optional<std::uint32_t> seed;

@@ -58,13 +58,17 @@ std::string results_table(SeriesStats const& stats) {
       << stats.no_result << "\n";
   out << "  Average actions per game: " << std::fixed << std::setprecision(1)
       << stats.average_actions << "\n\n";
-  out << std::left << std::setw(12) << "Seat" << std::right << std::setw(6) << "Games"
+  // Labels with settings ("bot:time=4,threads=2") widen the first column.
+  int seat_width = 12;
+  for (SeatStats const& s : stats.seats)
+    seat_width = std::max(seat_width, static_cast<int>(s.label.size()) + 2);
+  out << std::left << std::setw(seat_width) << "Seat" << std::right << std::setw(6) << "Games"
       << std::setw(6) << "Wins" << std::setw(11) << "as White" << std::setw(11) << "as Black"
       << std::setw(14) << "think avg s" << std::setw(14) << "think max s"
       << "\n";
   for (SeatStats const& s : stats.seats) {
     double const average = s.actions > 0 ? s.think_total / s.actions : 0.0;
-    out << std::left << std::setw(12) << s.label << std::right << std::setw(6) << s.games
+    out << std::left << std::setw(seat_width) << s.label << std::right << std::setw(6) << s.games
         << std::setw(6) << s.wins << std::setw(11)
         << (std::to_string(s.wins_as_white) + "/" + std::to_string(s.games_as_white))
         << std::setw(11)

@@ -1,8 +1,6 @@
 #include "manager/seat.h"
 
 #include <chrono>
-#include <iostream>
-#include <streambuf>
 #include <string>
 #include <utility>
 
@@ -10,6 +8,7 @@
 
 #include "manager/players.h"
 #include "manager/referee.h"
+#include "manager/seat_spec.h"
 
 namespace manager {
 
@@ -24,27 +23,6 @@ double seconds_since(Clock::time_point start) {
 long long ms_until(Clock::time_point deadline) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
-
-// Swallows what the search prints while the manager runs quietly.
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return traits_type::not_eof(c); }
-  std::streamsize xsputn(char const*, std::streamsize n) override { return n; }
-};
-
-class MuteCout {
- public:
-  explicit MuteCout(bool mute) : saved_(mute ? std::cout.rdbuf(&null_) : nullptr) {}
-  ~MuteCout() {
-    if (saved_ != nullptr) std::cout.rdbuf(saved_);
-  }
-  MuteCout(MuteCout const&) = delete;
-  MuteCout& operator=(MuteCout const&) = delete;
-
- private:
-  NullBuffer null_;
-  std::streambuf* saved_;
-};
 
 }  // namespace
 
@@ -72,7 +50,16 @@ std::optional<SeatKind> seat_kind_from(std::string const& name) {
 }
 
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet)
-    : kind_(kind), engine_(seed), bot_seconds_(bot_seconds), quiet_(quiet) {}
+    : BuiltinSeat(kind, seed, BotSettings{bot_seconds, 1, "flat"}, quiet) {}
+
+// "flat" is the only engine yet: the settings' engine picks nothing so far.
+BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet)
+    : kind_(kind),
+      engine_(seed),
+      bot_seconds_(bot.seconds),
+      bot_threads_(bot.threads),
+      quiet_(quiet),
+      searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
 
 void BuiltinSeat::start(Players colour, std::string const&) {
   colour_ = colour;
@@ -93,8 +80,7 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       Vorak mine = position;
       mine.own_player = colour_;
       mine.seconds_per_move = bot_seconds_;
-      MuteCout mute(quiet_);
-      internal = mine.monte_carlo();
+      internal = searcher_->choose(mine, SearchSettings{bot_threads_, !quiet_});
       break;
     }
   }

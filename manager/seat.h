@@ -11,6 +11,7 @@
 
 #include <boost/random/mersenne_twister.hpp>
 
+#include "ai/searcher.h"
 #include "game/vorak.h"
 #include "net/socket.h"
 
@@ -48,11 +49,14 @@ class Seat {
 // Receives the seats' notices (chat, ignored lines) for the console.
 using Logger = std::function<void(std::string const&)>;
 
+struct BotSettings;  // manager/seat_spec.h
+
 class BuiltinSeat : public Seat {
  public:
-  // `seed` drives the random and greedy players; the bot draws from the search's own engine
-  // and thinks `bot_seconds` per turn. `quiet` silences the search's console report.
+  // `seed` drives the random and greedy players and seeds the bot's search, which thinks
+  // `bot_seconds` per turn on one thread. `quiet` silences the search's console report.
   BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet);
+  BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet);
   void start(Players colour, std::string const& description) override;
   Reply request(Vorak const& position, int limit_ms) override;
   void opponent_played(std::string const&) override {}
@@ -62,8 +66,10 @@ class BuiltinSeat : public Seat {
   SeatKind kind_;
   boost::random::mt19937 engine_;
   unsigned short bot_seconds_;
+  unsigned bot_threads_;
   bool quiet_;
   Players colour_ = NONE;
+  std::unique_ptr<Searcher> searcher_;  // a bot's own, so that games can run side by side
 };
 
 class TcpSeat : public Seat {

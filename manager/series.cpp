@@ -2,12 +2,17 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "manager/draw.h"
+#include "manager/duel.h"
+#include "manager/parallel.h"
 #include "manager/record.h"
+#include "manager/seat_spec.h"
 #include "manager/setup.h"
 #include "manager/web_game.h"
 #include "manager/web_server.h"
@@ -100,10 +105,15 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
 
   out << "Seed: " << seed << "\n";
 
-  std::string const names[2] = {seat_kind_name(options.white), seat_kind_name(options.black)};
+  std::string const names[2] = {seat_label(options.white, options.white_settings),
+                                seat_label(options.black, options.black_settings)};
   std::string const labels[2] = {names[0] == names[1] ? names[0] + "-1" : names[0],
                                  names[1] == names[0] ? names[1] + "-2" : names[1]};
   SeatKind const kinds[2] = {options.white, options.black};
+  BotSettings const bots[2] = {bot_settings(options.white_settings, options.bot_seconds),
+                               bot_settings(options.black_settings, options.bot_seconds)};
+  // Searches side by side must not print: their reports would interleave.
+  bool const quiet_seats = options.quiet || options.jobs > 1;
 
   int status = 0;
   std::vector<GameRecord> games;
@@ -131,7 +141,8 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       if (!options.quiet) out << line << "\n" << std::flush;
     };
 
-    for (int g = 1; g <= options.games; ++g) {
+    // Plays game g, told to `game_observer`.
+    auto play_game = [&](int g, MatchObserver& game_observer) {
       // Seat 0 is the one the command line gave White; with --alternate it plays Black in
       // every even game.
       int const white_seat = options.alternate && g % 2 == 0 ? 1 : 0;
@@ -160,21 +171,45 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
           // Each game and seat gets its own stream of the series' seed.
           std::uint32_t const player_seed =
               seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
-          seats[colour] = std::make_unique<BuiltinSeat>(kinds[seat], player_seed,
-                                                        options.bot_seconds, options.quiet);
+          seats[colour] =
+              std::make_unique<BuiltinSeat>(kinds[seat], player_seed, bots[seat], quiet_seats);
         }
       }
-      play_match(start, *seats[0], *seats[1], settings, record, &observer);
-      games.push_back(record);
+      play_match(start, *seats[0], *seats[1], settings, record, &game_observer);
+      return record;
+    };
 
+    std::mutex console_mutex;
+    GameRun run;
+    run.games = options.games;
+    run.jobs = options.jobs;
+    run.play = [&](int g) {
+      if (options.jobs <= 1) return play_game(g, observer);
+      // Each game's account is printed whole once it ends, so that games do not interleave.
+      std::ostringstream account;
+      ConsoleObserver game_console(account, options.quiet, options.games);
+      GameRecord record = play_game(g, game_console);
+      std::lock_guard<std::mutex> lock(console_mutex);
+      out << account.str() << std::flush;
+      return record;
+    };
+    run.deliver = [&](GameRecord const& record) {
+      games.push_back(record);
+      DuelScore const score = duel_score(games, labels[0]);
       if (!options.record_file.empty()) {
+        Json json = series_json(games, seed);
+        json["duel"] = duel_json(score, labels[0], labels[1], options.sprt);
         std::string error;
-        if (!write_record(options.record_file, series_json(games, seed), error)) {
+        if (!write_record(options.record_file, json, error)) {
           err << "vorak-manager: " << error << "\n";
           status = 1;
         }
       }
-    }
+      // The test ends the series as soon as it has a verdict.
+      return !options.sprt ||
+             sprt_verdict(sprt_llr(score.tally, *options.sprt)) == SprtVerdict::GOING_ON;
+    };
+    play_in_order(run);
   } catch (std::string const& text) {
     err << "vorak-manager: " << text << "\n";
     return 1;
@@ -183,7 +218,10 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     return 1;
   }
 
-  out << "\n" << results_table(summarize(games)) << std::flush;
+  out << "\n" << results_table(summarize(games));
+  if (options.games > 0)
+    out << "\n" << duel_text(duel_score(games, labels[0]), labels[0], labels[1], options.sprt);
+  out << std::flush;
   if (web) {
     live->series_over();
     out << "The board stays on http://127.0.0.1:" << web->port()

@@ -5,12 +5,15 @@
 #define DRAVIX_MANAGER_WEB_GAME_H
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game/vorak.h"
@@ -24,6 +27,18 @@ namespace manager {
 // for an empty cell, else {"owner", "kind" of the top piece, "height"}), and "tallies", the
 // six counters by colour and kind.
 Json position_json(Vorak const& position);
+
+// What a page may send as JSON. A game of a record is a few kilobytes and a few hundred values
+// nested four deep; the bounds keep a hostile text from costing more than a few milliseconds
+// (an ordered object looks its keys up one by one) or from nesting deeper than code that walks
+// a value can follow.
+constexpr int MAX_JSON_DEPTH = 32;
+constexpr std::size_t MAX_JSON_VALUES = 10000;
+constexpr std::size_t MAX_JSON_KEYS = 64;  // of one object
+
+// Parses a page's JSON `text` within the bounds above. Returns nullopt with `error` set when it
+// is not JSON or goes beyond them; the error quotes nothing of the text.
+std::optional<Json> parse_page_json(std::string_view text, std::string& error);
 
 // Replays one game of a record (an object with the record's "start" and "actions") under the
 // referee. The answer holds "frames", the position before every action and after the last
@@ -40,13 +55,20 @@ class LiveGame : public MatchObserver {
     std::uint64_t seq = 0;
     std::shared_ptr<std::string const> text;
   };
-  // Receives every new state, in order, while the lock is held: it must only hand the
-  // message on (to another thread's queue), never call back into the LiveGame.
-  using Listener = std::function<void(Message const&)>;
+  // Hears that the state has changed, while the lock is held: it must only pass the news on
+  // (to another thread), never call back into the LiveGame; state() then gives the message.
+  using Listener = std::function<void()>;
+
+  // State messages carry the result lines of only this many finished games, with the count of
+  // all: the cost of one action must not grow with the games played.
+  static constexpr std::size_t RECENT_RESULTS = 20;
 
   explicit LiveGame(int games);
 
   void set_listener(Listener listener);
+  // The message of the latest state. It is built when first asked for, not at every change:
+  // a series of fast players changes the state far more often than a page can show it, and
+  // without a page nothing need be built at all.
   Message state() const;
   // A line on what the series waits for ("Waiting for White to connect to ..."); "" for none.
   void set_status(std::string const& status);
@@ -79,14 +101,14 @@ class LiveGame : public MatchObserver {
     std::optional<std::string> chosen;  // server notation
   };
 
-  // Builds the state message and hands it to the listener; the lock must be held.
+  // Counts a new state and tells the listener; the lock must be held.
   void publish();
   Json state_json() const;
 
   mutable std::mutex mutex_;
   std::condition_variable chosen_;
   Listener listener_;
-  Message current_;
+  mutable Message current_;  // the message of state `current_.seq`, built by state()
   std::uint64_t seq_ = 0;
 
   int games_;
@@ -98,7 +120,8 @@ class LiveGame : public MatchObserver {
   std::optional<Vorak> position_;
   std::optional<ActionRecord> due_;
   std::optional<Waiting> waiting_;
-  std::vector<std::string> results_;  // result lines of the finished games
+  int finished_ = 0;                 // games over
+  std::deque<std::string> results_;  // result lines of the last RECENT_RESULTS games
 };
 
 // A person at the page: every request waits for the page (LiveGame::await_human).

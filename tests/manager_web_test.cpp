@@ -25,6 +25,7 @@
 #include "manager/record.h"
 #include "manager/referee.h"
 #include "manager/seat.h"
+#include "manager/series.h"
 #include "manager/setup.h"
 #include "manager/web_game.h"
 #include "manager/web_server.h"
@@ -38,42 +39,72 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-// Collects the state messages that a LiveGame publishes; every wait gives up after 10 s, so
-// a fault fails the test instead of hanging it.
+// Watches the state of a LiveGame that another thread changes, as the page does: it hears of
+// every change and reads the latest state. Every wait gives up after 10 s, so a fault fails
+// the test instead of hanging it.
 class Inbox {
  public:
-  explicit Inbox(LiveGame& live) {
-    live.set_listener([this](LiveGame::Message const& m) {
+  explicit Inbox(LiveGame& live) : live_(live) {
+    live.set_listener([this] {
       std::lock_guard<std::mutex> lock(mutex_);
-      all_.push_back(Json::parse(*m.text));
-      arrived_.notify_all();
+      ++changes_;
+      changed_.notify_all();
     });
   }
-  // The first state from `from` on that satisfies `wanted`, or null.
+  // The latest state once it is later than state `after` and satisfies `wanted`, or null.
   template <typename Predicate>
-  Json wait(Predicate wanted, std::size_t& from) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    Json found;
-    arrived_.wait_for(lock, std::chrono::seconds(10), [&] {
-      for (; from < all_.size(); ++from) {
-        if (wanted(all_[from])) {
-          found = all_[from++];
-          return true;
+  Json wait(Predicate wanted, std::uint64_t& after) {
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      std::uint64_t const seen = changes_;
+      lock.unlock();
+      LiveGame::Message const latest = live_.state();
+      if (latest.seq > after) {
+        Json state = Json::parse(*latest.text);
+        if (wanted(state)) {
+          after = latest.seq;
+          return state;
         }
       }
-      return false;
-    });
-    return found;
-  }
-  std::vector<Json> all() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return all_;
+      lock.lock();
+      if (!changed_.wait_until(lock, deadline, [&] { return changes_ != seen; })) return {};
+    }
   }
 
  private:
+  LiveGame& live_;
   std::mutex mutex_;
-  std::condition_variable arrived_;
-  std::vector<Json> all_;
+  std::condition_variable changed_;
+  std::uint64_t changes_ = 0;
+};
+
+// Passes a game on to the LiveGame and keeps the state after every step of it.
+class Recorder : public MatchObserver {
+ public:
+  explicit Recorder(LiveGame& live) : live_(live) {}
+  void on_start(GameRecord const& game, Vorak const& position) override {
+    live_.on_start(game, position);
+    keep();
+  }
+  void on_request(GameRecord const& game, ActionRecord const& due, Vorak const& position) override {
+    live_.on_request(game, due, position);
+    keep();
+  }
+  void on_action(GameRecord const& game, ActionRecord const& action,
+                 Vorak const& position) override {
+    live_.on_action(game, action, position);
+    keep();
+  }
+  void on_end(GameRecord const& game, Vorak const& position) override {
+    live_.on_end(game, position);
+    keep();
+  }
+  std::vector<Json> states;
+
+ private:
+  void keep() { states.push_back(Json::parse(*live_.state().text)); }
+  LiveGame& live_;
 };
 
 GameRecord played_game(std::uint32_t seed, MatchObserver* observer = nullptr) {
@@ -107,14 +138,19 @@ struct Answer {
   std::string body;
 };
 
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// A POST is JSON unless `fields` say otherwise.
 Answer ask(unsigned short port, http::verb verb, std::string const& target,
-           std::string const& body = "", std::string host = "") {
+           std::string const& body = "", std::string host = "", Fields const& fields = {}) {
   asio::io_context ioc;
   tcp::socket socket(ioc);
   socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
   limit_reads(socket);
   http::request<http::string_body> request(verb, target, 11);
   request.set(http::field::host, host.empty() ? "127.0.0.1:" + std::to_string(port) : host);
+  if (verb == http::verb::post) request.set(http::field::content_type, "application/json");
+  for (auto const& [name, value] : fields) request.set(name, value);
   request.body() = body;
   request.prepare_payload();
   http::write(socket, request);
@@ -137,7 +173,21 @@ class Page {
     ws_.set_option(websocket::stream_base::decorator([origin](websocket::request_type& r) {
       if (!origin.empty()) r.set(http::field::origin, origin);
     }));
+    ws_.control_callback([this](websocket::frame_type kind, beast::string_view) {
+      pings_ += kind == websocket::frame_type::ping ? 1 : 0;
+    });
     ws_.handshake("127.0.0.1:" + std::to_string(port), "/live");
+  }
+  // Pings heard (and answered) while reading.
+  int pings() const { return pings_; }
+  // Reads on until the connection ends (or reads time out); says why it ended.
+  beast::error_code read_until_closed() {
+    beast::error_code ec;
+    for (int i = 0; i < 1000 && !ec; ++i) {
+      beast::flat_buffer buffer;
+      ws_.read(buffer, ec);
+    }
+    return ec;
   }
   Json read() {
     beast::flat_buffer buffer;
@@ -157,15 +207,25 @@ class Page {
  private:
   asio::io_context ioc_;
   websocket::stream<tcp::socket> ws_;
+  int pings_ = 0;
 };
+
+// The connection ended from the server's side, not by the test's own read limit.
+bool closed_by_server(beast::error_code ec) {
+  return ec && ec != asio::error::would_block && ec != asio::error::try_again;
+}
+
+std::string own_origin(unsigned short port) {
+  return "http://127.0.0.1:" + std::to_string(port);
+}
 
 }  // namespace
 
 TEST(live_state, follows_a_game_from_start_to_result) {
   LiveGame live(1);
-  Inbox inbox(live);
-  GameRecord const record = played_game(21, &live);
-  std::vector<Json> const states = inbox.all();
+  Recorder recorder(live);
+  GameRecord const record = played_game(21, &recorder);
+  std::vector<Json> const& states = recorder.states;
 
   ASSERT_GT(states.size(), record.actions.size());
   for (std::size_t i = 1; i < states.size(); ++i) EXPECT_GT(states[i]["seq"], states[i - 1]["seq"]);
@@ -229,7 +289,7 @@ TEST(human_seat, plays_only_legal_actions_offered_for_the_action_due) {
     play_match(random_setup(seed), white, black, MatchSettings{}, record, &live);
   });
 
-  std::size_t from = 0;
+  std::uint64_t from = 0;
   int turns = 0;
   bool refusals_tried = false;
   for (; turns < 200; ++turns) {
@@ -449,4 +509,169 @@ TEST(web_server, a_port_in_use_is_refused_with_a_reason) {
   } catch (std::string const& reason) {
     EXPECT_NE(reason.find(std::to_string(first.port())), std::string::npos) << reason;
   }
+}
+
+// A state costs the same after thousands of games as after a few: it carries the result lines
+// of the last games only, and the count of all.
+TEST(live_state, does_not_grow_with_the_games_played) {
+  GameRecord const record = played_game(9);
+  Vorak const start = random_setup(9);
+  LiveGame live(3000);
+  auto play = [&](int games) {
+    for (int g = 0; g < games; ++g) {
+      live.on_start(record, start);
+      live.on_end(record, start);
+    }
+    return Json::parse(*live.state().text);
+  };
+  Json const early = play(30);
+  Json const late = play(2970);
+  EXPECT_EQ(late["finished"], 3000);
+  ASSERT_EQ(late["results"].size(), LiveGame::RECENT_RESULTS);
+  EXPECT_EQ(late["results"].back(), result_line(record));
+  EXPECT_LT(late.dump().size(), early.dump().size() + 16);
+}
+
+// What a page of any site can send is refused unread; a record nested deep, or a long value
+// where a colour belongs, is answered briefly and the server lives on.
+TEST(web_server, replay_reads_only_bounded_json_from_its_own_pages) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  unsigned short const port = server.port();
+  Json game = game_json(played_game(3));
+  std::string const body = game.dump();
+  auto post = [&](std::string const& text, Fields const& fields = {}) {
+    return ask(port, http::verb::post, "/replay", text, "", fields);
+  };
+  EXPECT_EQ(post(body, {{"Content-Type", "text/plain"}}).status, 415u);
+  EXPECT_EQ(post(body, {{"Content-Type", "application/jsonp"}}).status, 415u);
+  EXPECT_EQ(post(body, {{"Origin", "http://evil.example"}}).status, 403u);
+  EXPECT_EQ(post(body, {{"Origin", "null"}}).status, 403u);
+  EXPECT_EQ(post(body, {{"Sec-Fetch-Site", "cross-site"}}).status, 403u);
+  EXPECT_EQ(post(body, {{"Sec-Fetch-Site", "same-site"}}).status, 403u);
+  EXPECT_EQ(post(body, {{"Origin", own_origin(port)},
+                        {"Sec-Fetch-Site", "same-origin"},
+                        {"Content-Type", "Application/JSON; charset=utf-8"}})
+                .status,
+            200u);
+
+  game["actions"][0]["player"] = "PLAYER";
+  std::string deep = game.dump();
+  deep.replace(deep.find("\"PLAYER\""), 8, std::string(100000, '[') + std::string(100000, ']'));
+  Answer const refused = post(deep);
+  EXPECT_EQ(refused.status, 400u);
+  EXPECT_NE(refused.body.find("deeper than"), std::string::npos) << refused.body.substr(0, 300);
+
+  for (Json const& player : {Json(std::string(5000, 'x')), Json::parse("[[[[[[[[[[1]]]]]]]]]]")}) {
+    game["actions"][0]["player"] = player;
+    Answer const answer = post(game.dump());
+    EXPECT_EQ(answer.status, 200u);
+    std::string const error = Json::parse(answer.body)["error"];
+    EXPECT_NE(error.find("action 1"), std::string::npos) << error;
+    EXPECT_LT(error.size(), 200u) << error;
+  }
+  game["actions"][0]["player"] = "white";
+  game["actions"][0]["move"] = std::string(50000, '9');
+  std::string const error = Json::parse(post(game.dump()).body)["error"];
+  EXPECT_NE(error.find("not a move"), std::string::npos) << error;
+  EXPECT_LT(error.size(), 200u) << error;
+  EXPECT_EQ(ask(port, http::verb::get, "/state").status, 200u);
+}
+
+// A record of far more keys or values than a game has is refused as soon as it goes beyond
+// them, and the page's other requests are answered meanwhile.
+TEST(web_server, a_record_too_large_for_a_game_does_not_hold_the_page_up) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  unsigned short const port = server.port();
+  std::string keys = "{";
+  for (int k = 0; k < 90000; ++k) keys += "\"" + std::to_string(k) + "\":0,";
+  keys += "\"start\":\"\",\"actions\":[]}";
+  std::string values = "{\"start\":\"\",\"actions\":[0";
+  for (int v = 0; v < 200000; ++v) values += ",0";
+  values += "]}";
+  ASSERT_LE(std::max(keys.size(), values.size()), WebServer::MAX_BODY);
+
+  std::vector<std::future<Answer>> posted;
+  for (std::string const* body : {&keys, &values, &keys, &values})
+    posted.push_back(std::async(
+        std::launch::async, [&, body] { return ask(port, http::verb::post, "/replay", *body); }));
+  EXPECT_EQ(ask(port, http::verb::get, "/state").status, 200u);
+  for (std::size_t i = 0; i < posted.size(); ++i) {
+    Answer const answer = posted[i].get();
+    EXPECT_EQ(answer.status, 400u);
+    EXPECT_NE(answer.body.find(i % 2 == 0 ? "keys" : "values"), std::string::npos) << answer.body;
+  }
+}
+
+// Bare connections and silent WebSockets beyond the caps take no place from the person's page:
+// it loads, connects and plays; connections that send no request are closed soon.
+TEST(web_server, idle_connections_and_silent_pages_do_not_shut_the_page_out) {
+  LiveGame live(1);
+  WebTimeouts timeouts;
+  timeouts.request = std::chrono::milliseconds(1500);
+  WebServer server(live, 0, timeouts);
+  unsigned short const port = server.port();
+  asio::io_context ioc;
+  std::vector<tcp::socket> idle;
+  for (int i = 0; i < WebServer::MAX_HTTP + 8; ++i) {
+    idle.emplace_back(ioc);
+    idle.back().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+    limit_reads(idle.back());
+  }
+  EXPECT_EQ(ask(port, http::verb::get, "/").status, 200u);
+  std::vector<std::unique_ptr<Page>> silent;
+  for (int i = 0; i < WebServer::MAX_WEBSOCKETS + 8; ++i)
+    silent.push_back(std::make_unique<Page>(port, own_origin(port)));
+  EXPECT_EQ(ask(port, http::verb::get, "/").status, 200u);
+  Page page(port, own_origin(port));
+  EXPECT_EQ(page.read()["type"], "state");
+  page.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,1"}});
+  EXPECT_EQ(page.read_other_than_state()["type"], "refused");
+
+  for (tcp::socket& socket : idle) {
+    char byte;
+    beast::error_code ec;
+    socket.read_some(asio::buffer(&byte, 1), ec);
+    EXPECT_TRUE(closed_by_server(ec)) << ec.message();
+  }
+  WebServer::Counts const open = server.counts();
+  EXPECT_LE(open.http, WebServer::MAX_HTTP);
+  EXPECT_LE(open.websockets, WebServer::MAX_WEBSOCKETS);
+  EXPECT_TRUE(closed_by_server(silent.front()->read_until_closed()));
+}
+
+// Pages come and go without leaving anything behind, with no game to send them.
+TEST(web_server, closed_pages_leave_nothing_behind) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(Page(server.port()).read()["type"], "state");
+  WebServer::Counts open = server.counts();
+  for (int i = 0; i < 1000 && (open.http > 0 || open.websockets > 0); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    open = server.counts();
+  }
+  EXPECT_EQ(open.http, 0);
+  EXPECT_EQ(open.websockets, 0);
+}
+
+// A page that only watches stays connected, answering the server's pings, for many times the
+// idle time; one that answers nothing is let go.
+TEST(web_server, watching_pages_are_kept_and_silent_ones_let_go) {
+  LiveGame live(1);
+  WebTimeouts timeouts;
+  timeouts.idle = std::chrono::milliseconds(400);
+  WebServer server(live, 0, timeouts);
+  Page watching(server.port(), own_origin(server.port()));
+  Page silent(server.port(), own_origin(server.port()));
+  EXPECT_EQ(watching.read()["type"], "state");
+  std::thread later([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    live.set_status("still watched");
+  });
+  Json const news = watching.read();
+  later.join();
+  EXPECT_EQ(news["status"], "still watched");
+  EXPECT_GE(watching.pings(), 3);
+  EXPECT_TRUE(closed_by_server(silent.read_until_closed()));
 }

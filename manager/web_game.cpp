@@ -193,12 +193,7 @@ void LiveGame::set_listener(Listener listener) {
 
 LiveGame::Message LiveGame::state() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (current_.seq != seq_) {
-    // Moves refused as client text need not be UTF-8; the page gets a replacement character.
-    current_.seq = seq_;
-    current_.text = std::make_shared<std::string const>(
-        state_json().dump(-1, ' ', false, Json::error_handler_t::replace));
-  }
+  if (current_.seq != seq_) build();
   return current_;
 }
 
@@ -375,7 +370,16 @@ Json LiveGame::state_json() const {
 
 void LiveGame::publish() {
   ++seq_;
-  if (listener_) listener_();
+  if (!listener_) return;
+  build();
+  listener_(current_);
+}
+
+void LiveGame::build() const {
+  // Moves refused as client text need not be UTF-8; the page gets a replacement character.
+  current_.seq = seq_;
+  current_.text = std::make_shared<std::string const>(
+      state_json().dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
 Reply HumanSeat::request(Vorak const& position, int limit_ms) {

@@ -55,9 +55,12 @@ class LiveGame : public MatchObserver {
     std::uint64_t seq = 0;
     std::shared_ptr<std::string const> text;
   };
-  // Hears that the state has changed, while the lock is held: it must only pass the news on
-  // (to another thread), never call back into the LiveGame; state() then gives the message.
-  using Listener = std::function<void()>;
+  // Receives every new state, in order, while the lock is held: it must only hand the
+  // message on (to another thread's queue), never call back into the LiveGame. Messages are
+  // built at every change only while there is a listener (the web server sets one while a
+  // page is open); else state() builds the latest when asked. A series of fast players
+  // changes the state far more often than anyone looks at it.
+  using Listener = std::function<void(Message const&)>;
 
   // State messages carry the result lines of only this many finished games, with the count of
   // all: the cost of one action must not grow with the games played.
@@ -66,9 +69,6 @@ class LiveGame : public MatchObserver {
   explicit LiveGame(int games);
 
   void set_listener(Listener listener);
-  // The message of the latest state. It is built when first asked for, not at every change:
-  // a series of fast players changes the state far more often than a page can show it, and
-  // without a page nothing need be built at all.
   Message state() const;
   // A line on what the series waits for ("Waiting for White to connect to ..."); "" for none.
   void set_status(std::string const& status);
@@ -101,14 +101,17 @@ class LiveGame : public MatchObserver {
     std::optional<std::string> chosen;  // server notation
   };
 
-  // Counts a new state and tells the listener; the lock must be held.
+  // Counts a new state and, for a listener, builds its message and hands it on; the lock must
+  // be held.
   void publish();
+  // Builds the message of the latest state; the lock must be held.
+  void build() const;
   Json state_json() const;
 
   mutable std::mutex mutex_;
   std::condition_variable chosen_;
   Listener listener_;
-  mutable Message current_;  // the message of state `current_.seq`, built by state()
+  mutable Message current_;  // the message of state `current_.seq`
   std::uint64_t seq_ = 0;
 
   int games_;

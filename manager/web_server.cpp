@@ -1,6 +1,5 @@
 #include "manager/web_server.h"
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <deque>
@@ -43,8 +42,7 @@ using Clock = std::chrono::steady_clock;
 
 // An answer that the client does not take in this time is dropped with its connection.
 constexpr auto WRITE_TIMEOUT = std::chrono::seconds(30);
-// A page that leaves this many answers unread is dropped; states do not pile up (a newer state
-// replaces one that waits), only the answers to its own messages.
+// A page that falls this many messages behind is dropped; it reconnects and gets the state.
 constexpr std::size_t MAX_QUEUE = 512;
 // The page sends only moves, a few dozen bytes.
 constexpr std::size_t MAX_MESSAGE = 16 * 1024;
@@ -87,9 +85,12 @@ struct Hub {
   // Every connection, oldest first; each takes itself out as it ends.
   std::list<HttpSession*> sessions;
   std::list<Channel*> channels;
+  // Hands states to this thread; set on `live` only while a page is open, so that a series
+  // that nobody watches builds no state messages.
+  LiveGame::Listener listener;
+  int pages = 0;  // channels open
 
-  // Sends the latest state to every page.
-  void broadcast();
+  void broadcast(LiveGame::Message const& message);
   // At the cap, closes the connection whose place a newcomer takes.
   void make_room_for_http();
   void make_room_for_websocket();
@@ -228,7 +229,10 @@ class Channel : public std::enable_shared_from_this<Channel> {
         hub_(hub),
         place_(hub.channels.insert(hub.channels.end(), this)),
         heard_(Clock::now()) {}
-  ~Channel() { hub_.channels.erase(place_); }
+  ~Channel() {
+    hub_.channels.erase(place_);
+    if (open_ && --hub_.pages == 0) hub_.live.set_listener(nullptr);
+  }
 
   void run(Request request) {
     websocket::stream_base::timeout limits =
@@ -248,7 +252,7 @@ class Channel : public std::enable_shared_from_this<Channel> {
   void deliver(LiveGame::Message const& message) {
     if (!open_ || message.seq <= last_seq_) return;  // already sent, or older than what was
     last_seq_ = message.seq;
-    send(message.text, true);
+    send(message.text);
   }
 
   // Closes the connection; its handlers end with an error and free the channel.
@@ -256,7 +260,6 @@ class Channel : public std::enable_shared_from_this<Channel> {
     closing_ = true;
     beast::get_lowest_layer(ws_).close();
   }
-  bool open() const { return open_; }
   bool closing() const { return closing_; }
   // When the page last sent a message (or opened).
   Clock::time_point heard() const { return heard_; }
@@ -264,6 +267,7 @@ class Channel : public std::enable_shared_from_this<Channel> {
  private:
   void start() {
     open_ = true;
+    if (hub_.pages++ == 0) hub_.live.set_listener(hub_.listener);
     deliver(hub_.live.state());
     read();
   }
@@ -274,23 +278,17 @@ class Channel : public std::enable_shared_from_this<Channel> {
       self->heard_ = Clock::now();
       std::string const text = beast::buffers_to_string(self->buffer_.data());
       self->buffer_.consume(self->buffer_.size());
-      if (auto reply = self->hub_.answer(text)) self->send(reply, false);
+      if (auto reply = self->hub_.answer(text)) self->send(reply);
       self->read();
     });
   }
 
-  void send(std::shared_ptr<std::string const> const& text, bool state) {
-    // A state that waits behind the one being written gives way to the newer one.
-    if (state && queue_.size() >= 2 && last_is_state_) {
-      queue_.back() = text;
-      return;
-    }
+  void send(std::shared_ptr<std::string const> const& text) {
     if (queue_.size() >= MAX_QUEUE) {
       end();
       return;
     }
     queue_.push_back(text);
-    last_is_state_ = state;
     if (queue_.size() == 1) write();
   }
 
@@ -309,18 +307,13 @@ class Channel : public std::enable_shared_from_this<Channel> {
   std::list<Channel*>::iterator const place_;
   beast::flat_buffer buffer_;
   std::deque<std::shared_ptr<std::string const>> queue_;
-  bool last_is_state_ = false;  // of queue_.back()
   std::uint64_t last_seq_ = 0;
   bool open_ = false;  // the handshake is done
   bool closing_ = false;
   Clock::time_point heard_;
 };
 
-void Hub::broadcast() {
-  bool watched = false;
-  for (Channel const* channel : channels) watched = watched || channel->open();
-  if (!watched) return;  // nothing is built for nobody
-  LiveGame::Message const message = live.state();
+void Hub::broadcast(LiveGame::Message const& message) {
   // Delivering never ends a channel at once: the list stays as it is while it is walked.
   for (Channel* channel : channels) channel->deliver(message);
 }
@@ -489,7 +482,6 @@ struct WebServer::Impl {
   asio::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
   asio::steady_timer retry{ioc};
-  std::atomic<bool> told{false};  // a broadcast is posted and has not begun
   std::optional<asio::signal_set> signals;
   std::thread thread;
 };
@@ -507,14 +499,9 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
     throw "cannot serve the web page on 127.0.0.1:" + std::to_string(port) + ": " + ec.message();
   s.hub.port = s.acceptor.local_endpoint().port();
 
-  // One broadcast waits at a time: the states that come meanwhile go out with it as the latest.
-  live.set_listener([&s] {
-    if (s.told.exchange(true)) return;
-    asio::post(s.ioc, [&s] {
-      s.told = false;
-      s.hub.broadcast();
-    });
-  });
+  s.hub.listener = [&s](LiveGame::Message const& message) {
+    asio::post(s.ioc, [&s, message] { s.hub.broadcast(message); });
+  };
   s.accept();
   s.thread = std::thread([&s] {
     try {
@@ -526,9 +513,9 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
 }
 
 WebServer::~WebServer() {
-  impl_->hub.live.set_listener(nullptr);
   impl_->ioc.stop();
   if (impl_->thread.joinable()) impl_->thread.join();
+  impl_->hub.live.set_listener(nullptr);
 }
 
 unsigned short WebServer::port() const {

@@ -39,72 +39,42 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-// Watches the state of a LiveGame that another thread changes, as the page does: it hears of
-// every change and reads the latest state. Every wait gives up after 10 s, so a fault fails
-// the test instead of hanging it.
+// Collects the state messages that a LiveGame publishes; every wait gives up after 10 s, so
+// a fault fails the test instead of hanging it.
 class Inbox {
  public:
-  explicit Inbox(LiveGame& live) : live_(live) {
-    live.set_listener([this] {
+  explicit Inbox(LiveGame& live) {
+    live.set_listener([this](LiveGame::Message const& m) {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++changes_;
-      changed_.notify_all();
+      all_.push_back(Json::parse(*m.text));
+      arrived_.notify_all();
     });
   }
-  // The latest state once it is later than state `after` and satisfies `wanted`, or null.
+  // The first state from `from` on that satisfies `wanted`, or null.
   template <typename Predicate>
-  Json wait(Predicate wanted, std::uint64_t& after) {
-    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      std::uint64_t const seen = changes_;
-      lock.unlock();
-      LiveGame::Message const latest = live_.state();
-      if (latest.seq > after) {
-        Json state = Json::parse(*latest.text);
-        if (wanted(state)) {
-          after = latest.seq;
-          return state;
+  Json wait(Predicate wanted, std::size_t& from) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Json found;
+    arrived_.wait_for(lock, std::chrono::seconds(10), [&] {
+      for (; from < all_.size(); ++from) {
+        if (wanted(all_[from])) {
+          found = all_[from++];
+          return true;
         }
       }
-      lock.lock();
-      if (!changed_.wait_until(lock, deadline, [&] { return changes_ != seen; })) return {};
-    }
+      return false;
+    });
+    return found;
+  }
+  std::vector<Json> all() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return all_;
   }
 
  private:
-  LiveGame& live_;
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::uint64_t changes_ = 0;
-};
-
-// Passes a game on to the LiveGame and keeps the state after every step of it.
-class Recorder : public MatchObserver {
- public:
-  explicit Recorder(LiveGame& live) : live_(live) {}
-  void on_start(GameRecord const& game, Vorak const& position) override {
-    live_.on_start(game, position);
-    keep();
-  }
-  void on_request(GameRecord const& game, ActionRecord const& due, Vorak const& position) override {
-    live_.on_request(game, due, position);
-    keep();
-  }
-  void on_action(GameRecord const& game, ActionRecord const& action,
-                 Vorak const& position) override {
-    live_.on_action(game, action, position);
-    keep();
-  }
-  void on_end(GameRecord const& game, Vorak const& position) override {
-    live_.on_end(game, position);
-    keep();
-  }
-  std::vector<Json> states;
-
- private:
-  void keep() { states.push_back(Json::parse(*live_.state().text)); }
-  LiveGame& live_;
+  std::condition_variable arrived_;
+  std::vector<Json> all_;
 };
 
 GameRecord played_game(std::uint32_t seed, MatchObserver* observer = nullptr) {
@@ -223,9 +193,9 @@ std::string own_origin(unsigned short port) {
 
 TEST(live_state, follows_a_game_from_start_to_result) {
   LiveGame live(1);
-  Recorder recorder(live);
-  GameRecord const record = played_game(21, &recorder);
-  std::vector<Json> const& states = recorder.states;
+  Inbox inbox(live);
+  GameRecord const record = played_game(21, &live);
+  std::vector<Json> const states = inbox.all();
 
   ASSERT_GT(states.size(), record.actions.size());
   for (std::size_t i = 1; i < states.size(); ++i) EXPECT_GT(states[i]["seq"], states[i - 1]["seq"]);
@@ -289,7 +259,7 @@ TEST(human_seat, plays_only_legal_actions_offered_for_the_action_due) {
     play_match(random_setup(seed), white, black, MatchSettings{}, record, &live);
   });
 
-  std::uint64_t from = 0;
+  std::size_t from = 0;
   int turns = 0;
   bool refusals_tried = false;
   for (; turns < 200; ++turns) {

@@ -23,8 +23,8 @@ struct WebTimeouts {
   // A connection that has not sent a whole request in this time is closed: it holds a place
   // that a page load needs.
   std::chrono::milliseconds request{5000};
-  // A page's WebSocket is pinged after half of this without a word from it, and closed when
-  // the whole passes so; a browser answers pings by itself, so an open page stays.
+  // A page's WebSocket is pinged every half of this, and closed when a whole passes without a
+  // word (a pong counts); a browser answers pings by itself, so an open page stays open.
   std::chrono::milliseconds idle{60000};
 };
 

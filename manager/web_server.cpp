@@ -393,6 +393,8 @@ WebServer::WebServer(LiveGame& live, unsigned short port)
     } catch (std::exception const& e) {
       std::cerr << "vorak-manager: the web page stopped: " << e.what() << "\n";
     }
+    // No page can answer any more: a human seat waiting for one must not wait for ever.
+    s.hub.live.close();
   });
 }
 

@@ -205,9 +205,10 @@ bool TcpSeat::admit(int wait_ms, std::string& why) {
             "\"), not the game's protocol";
       return false;
     }
-    // Whatever the first line is, the game will deal with it.
-    if (first_line_checked_ || buffer_.size() - start_ > MAX_LINE) return true;
-    long long const left = std::max(0LL, ms_until(deadline));
+    // A first line too long to see whole is for the game to deal with.
+    if (buffer_.size() - start_ > MAX_LINE) return true;
+    // Once the first line has been seen, only a close can still refuse the connection.
+    long long const left = first_line_checked_ ? 0 : std::max(0LL, ms_until(deadline));
     bool received = false;
     if (!receive(static_cast<int>(std::min<long long>(left, INTERRUPT_POLL_MS)), received)) {
       lost_ = true;

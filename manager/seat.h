@@ -84,10 +84,11 @@ class TcpSeat : public Seat {
   TcpSeat(std::unique_ptr<Socket> socket, Logger log, int linger_ms = 2000);
   ~TcpSeat() override;
 
-  // Before the game: reads what the client sends within `wait_ms` (0: what has come by now)
-  // and tells whether it may keep its seat. It may not when its first line is an HTTP request
-  // (a web page's, most likely) or when it has closed; `why` then says which. A client that
-  // sends nothing, as a real one does until its first turn, keeps it.
+  // Before the game: reads what the client sends within `wait_ms` (0: what has come by now;
+  // no more waiting once its first line is seen) and tells whether it may keep its seat. It
+  // may not when its first line is an HTTP request (a web page's, most likely) or when it has
+  // closed; `why` then says which. A client that sends nothing, as a real one does until its
+  // first turn, keeps it.
   bool admit(int wait_ms, std::string& why);
 
   void start(Players colour, std::string const& description) override;

@@ -265,7 +265,7 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       }
       play_match(start, *seats[0], *seats[1], settings, record, &observer);
       games.push_back(record);
-      write(g == options.games);
+      write(false);  // the last game is written below, with everything else at the end
     }
   } catch (std::string const& text) {
     err << "vorak-manager: " << text << "\n";

@@ -394,6 +394,49 @@ TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
   EXPECT_EQ(white_lines.back(), "GameOver{OtherPlayerForfeits}");
 }
 
+// Escape codes in a chat line could retitle, clear or recolour the manager's console; a huge
+// illegal move was printed and recorded whole; a chat flood could fill the console.
+TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
+  Table table;
+  std::thread client([&] {
+    play_client(table.port(), [](Vorak const&, Players, int) {
+      std::string lines =
+          "Chat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff ok}\r\n";
+      for (int i = 0; i < 2 * TcpSeat::MAX_NOTICES; ++i) lines += "Chat{again}\r\n";
+      return Answer{Answer::RAW, lines + "Move{" + std::string(60 * 1024, '9') + "}\r\n"};
+    });
+  });
+  std::unique_ptr<TcpSeat> white = table.seat();
+  GameRecord record;
+  if (white) {
+    BuiltinSeat black(SeatKind::RANDOM, 3, 1, true);
+    play_match(random_setup(3), *white, black, MatchSettings{}, record);
+  }
+  client.join();
+  ASSERT_TRUE(white);
+
+  ASSERT_EQ(table.log.size(), TcpSeat::MAX_NOTICES + 1u);
+  EXPECT_EQ(table.log[0],
+            "White says: \\x1b]0;pwned\\x07\\x1b[2J\\x1b[31mred\\x0d\\xc2\\x9b \\xe2\\x80\\xae "
+            "\\xff ok");
+  EXPECT_NE(table.log.back().find("dropped"), std::string::npos) << table.log.back();
+  ASSERT_TRUE(record.refused);
+  std::string const cut = "[cut: " + std::to_string(60 * 1024) + " bytes in all]";
+  EXPECT_EQ(record.refused->move, std::string(CLIENT_TEXT_LIMIT, '9') + cut);
+  EXPECT_EQ(record.reason, Reason::ILLEGAL_MOVE);
+  EXPECT_LT(record.detail.size(), CLIENT_TEXT_LIMIT + 100) << record.detail;
+
+  // Text is never cut inside a character, and what is valid and harmless stays as it was.
+  std::string const long_accent = std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "\xc3\xa9";
+  for (auto const& [text, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"3,4,3,5", "3,4,3,5"},
+           {"gr\xc3\xbc\xc3\x9f dich \xe2\x99\x9e", "gr\xc3\xbc\xc3\x9f dich \xe2\x99\x9e"},
+           {"tab\there", "tab\\x09here"},
+           {"\xed\xa0\x80 \xc0\xaf", "\\xed\\xa0\\x80 \\xc0\\xaf"},  // a surrogate, an overlong
+           {long_accent, std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "[cut: 301 bytes in all]"}})
+    EXPECT_EQ(client_text(text), shown) << text;
+}
+
 TEST(manager_program, bad_options_exit_with_status_2) {
   for (std::string args :
        {"--games 0", "--white human", "--port 65536", "--frobnicate", "--seed x",
@@ -436,49 +479,6 @@ TEST(manager_program, plays_a_whole_game_with_a_tcp_client_and_records_it) {
   EXPECT_TRUE(game["reason"] == "elimination" || game["reason"] == "no capture") << game["reason"];
   EXPECT_EQ(lines[2], "BoardState{" + game["start"].get<std::string>() + "}");
   std::remove(record_path.c_str());
-}
-
-// Escape codes in a chat line could retitle, clear or recolour the manager's console; a huge
-// illegal move was printed and recorded whole; a chat flood could fill the console.
-TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
-  Table table;
-  std::thread client([&] {
-    play_client(table.port(), [](Vorak const&, Players, int) {
-      std::string lines =
-          "Chat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff ok}\r\n";
-      for (int i = 0; i < 2 * TcpSeat::MAX_NOTICES; ++i) lines += "Chat{again}\r\n";
-      return Answer{Answer::RAW, lines + "Move{" + std::string(60 * 1024, '9') + "}\r\n"};
-    });
-  });
-  std::unique_ptr<TcpSeat> white = table.seat();
-  GameRecord record;
-  if (white) {
-    BuiltinSeat black(SeatKind::RANDOM, 3, 1, true);
-    play_match(random_setup(3), *white, black, MatchSettings{}, record);
-  }
-  client.join();
-  ASSERT_TRUE(white);
-
-  ASSERT_EQ(table.log.size(), TcpSeat::MAX_NOTICES + 1u);
-  EXPECT_EQ(table.log[0],
-            "White says: \\x1b]0;pwned\\x07\\x1b[2J\\x1b[31mred\\x0d\\xc2\\x9b \\xe2\\x80\\xae "
-            "\\xff ok");
-  EXPECT_NE(table.log.back().find("dropped"), std::string::npos) << table.log.back();
-  ASSERT_TRUE(record.refused);
-  std::string const cut = "[cut: " + std::to_string(60 * 1024) + " bytes in all]";
-  EXPECT_EQ(record.refused->move, std::string(CLIENT_TEXT_LIMIT, '9') + cut);
-  EXPECT_EQ(record.reason, Reason::ILLEGAL_MOVE);
-  EXPECT_LT(record.detail.size(), CLIENT_TEXT_LIMIT + 100) << record.detail;
-
-  // Text is never cut inside a character, and what is valid and harmless stays as it was.
-  std::string const long_accent = std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "\xc3\xa9";
-  for (auto const& [text, shown] : std::vector<std::pair<std::string, std::string>>{
-           {"3,4,3,5", "3,4,3,5"},
-           {"gr\xc3\xbc\xc3\x9f dich \xe2\x99\x9e", "gr\xc3\xbc\xc3\x9f dich \xe2\x99\x9e"},
-           {"tab\there", "tab\\x09here"},
-           {"\xed\xa0\x80 \xc0\xaf", "\\xed\\xa0\\x80 \\xc0\\xaf"},  // a surrogate, an overlong
-           {long_accent, std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "[cut: 301 bytes in all]"}})
-    EXPECT_EQ(client_text(text), shown) << text;
 }
 
 // A web page can make a browser connect to the game port; it must never take a seat.

@@ -169,18 +169,6 @@ std::string program() {
   return std::string(DRAVIX_BIN_DIR) + "/vorak-manager";
 }
 
-// Runs the program with `arguments`, returning its exit status and what it printed.
-int run_program(std::string const& arguments, std::string* output = nullptr) {
-  FILE* pipe = ::popen((program() + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-  int const status = ::pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The program running in the background, its output (standard output and error together) read
 // as it comes. Every wait is bounded: a program that outlives it is killed.
 class Program {
@@ -203,37 +191,33 @@ class Program {
     out_ = ends[0];
   }
   ~Program() {
-    if (pid_ > 0) finish(0);
-    if (out_ >= 0) ::close(out_);
+    finish(0);
+    ::close(out_);
   }
-  Program(Program const&) = delete;
-  Program& operator=(Program const&) = delete;
 
-  // Reads until a line starting with `prefix` has been printed (after the `skip` first such
-  // lines); that line, or "" after 10 seconds or at the end of the output.
-  std::string line_starting(std::string const& prefix, int skip = 0) {
+  // Reads until `count` whole lines starting with `prefix` have been printed; false after 10
+  // seconds or at the end of the output.
+  bool printed(std::string const& prefix, int count = 1) {
     auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
       int seen = 0;
-      for (std::size_t at = 0; (at = output.find('\n', at)) != std::string::npos;) {
-        std::size_t const start = at + 1;
-        at = start;
-        if (output.compare(start, prefix.size(), prefix) != 0) continue;
-        std::size_t const end = output.find('\n', start);
-        if (end == std::string::npos) break;
-        if (seen++ == skip) return output.substr(start, end - start);
-      }
-      if (!read(deadline)) return "";
+      for (std::size_t at = output.find("\n" + prefix); at != std::string::npos;
+           at = output.find("\n" + prefix, at + 1))
+        seen += output.find('\n', at + 1) != std::string::npos ? 1 : 0;
+      if (seen >= count) return true;
+      if (!read(deadline)) return false;
     }
   }
   int port() {
-    std::string const line = line_starting("Listening on 127.0.0.1:");
-    return line.empty() ? -1 : std::stoi(line.substr(23));
+    std::string const listening = "Listening on 127.0.0.1:";
+    if (!printed(listening)) return -1;
+    return std::stoi(output.substr(output.find("\n" + listening) + 1 + listening.size()));
   }
   void signal(int number) { ::kill(pid_, number); }
   // The exit status once the program has ended (all its output read), or -1 when it had to
   // be killed after `seconds`.
   int finish(int seconds) {
+    if (pid_ <= 0) return -1;
     auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (read(deadline)) {
     }
@@ -244,26 +228,32 @@ class Program {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  std::string output = "\n";  // starts a line, so that every line follows a line feed
+  std::string output = "\n";  // so that every line follows a line feed
 
  private:
   // Adds what the program prints next; false at the end of its output or at `deadline`.
   bool read(std::chrono::steady_clock::time_point deadline) {
-    long long const left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               deadline - std::chrono::steady_clock::now())
-                               .count();
+    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
     pollfd ready{out_, POLLIN, 0};
-    if (out_ < 0 || left <= 0 || ::poll(&ready, 1, static_cast<int>(left)) <= 0) return false;
+    if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
     char bytes[4096];
     ssize_t const n = ::read(out_, bytes, sizeof bytes);
-    if (n <= 0) return false;
-    output.append(bytes, static_cast<std::size_t>(n));
-    return true;
+    if (n > 0) output.append(bytes, static_cast<std::size_t>(n));
+    return n > 0;
   }
 
   pid_t pid_ = -1;
   int out_ = -1;
 };
+
+// Runs the program with `arguments`, returning its exit status and what it printed.
+int run_program(std::string const& arguments, std::string* output = nullptr) {
+  Program run(arguments);
+  int const status = run.finish(60);
+  if (output != nullptr) *output = run.output.substr(1);
+  return status;
+}
 
 nlohmann::json read_json(std::string const& path) {
   std::ifstream in(path);
@@ -407,13 +397,10 @@ TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
     });
   });
   std::unique_ptr<TcpSeat> white = table.seat();
+  BuiltinSeat black(SeatKind::RANDOM, 3, 1, true);
   GameRecord record;
-  if (white) {
-    BuiltinSeat black(SeatKind::RANDOM, 3, 1, true);
-    play_match(random_setup(3), *white, black, MatchSettings{}, record);
-  }
+  if (white) play_match(random_setup(3), *white, black, MatchSettings{}, record);
   client.join();
-  ASSERT_TRUE(white);
 
   ASSERT_EQ(table.log.size(), TcpSeat::MAX_NOTICES + 1u);
   EXPECT_EQ(table.log[0],
@@ -421,20 +408,17 @@ TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
             "\\xff ok");
   EXPECT_NE(table.log.back().find("dropped"), std::string::npos) << table.log.back();
   ASSERT_TRUE(record.refused);
-  std::string const cut = "[cut: " + std::to_string(60 * 1024) + " bytes in all]";
-  EXPECT_EQ(record.refused->move, std::string(CLIENT_TEXT_LIMIT, '9') + cut);
-  EXPECT_EQ(record.reason, Reason::ILLEGAL_MOVE);
+  EXPECT_EQ(record.refused->move,
+            std::string(CLIENT_TEXT_LIMIT, '9') + "[cut: 61440 bytes in all]");
   EXPECT_LT(record.detail.size(), CLIENT_TEXT_LIMIT + 100) << record.detail;
 
-  // Text is never cut inside a character, and what is valid and harmless stays as it was.
-  std::string const long_accent = std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "\xc3\xa9";
-  for (auto const& [text, shown] : std::vector<std::pair<std::string, std::string>>{
-           {"3,4,3,5", "3,4,3,5"},
-           {"gr\xc3\xbc\xc3\x9f dich \xe2\x99\x9e", "gr\xc3\xbc\xc3\x9f dich \xe2\x99\x9e"},
-           {"tab\there", "tab\\x09here"},
-           {"\xed\xa0\x80 \xc0\xaf", "\\xed\\xa0\\x80 \\xc0\\xaf"},  // a surrogate, an overlong
-           {long_accent, std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "[cut: 301 bytes in all]"}})
-    EXPECT_EQ(client_text(text), shown) << text;
+  // Valid UTF-8 stays as it was, and is never cut inside a character.
+  std::string const accents = "gr\xc3\xbc\xc3\x9f \xe2\x99\x9e";
+  EXPECT_EQ(client_text(accents), accents);
+  EXPECT_EQ(client_text("\xed\xa0\x80\xc0\xaf"),
+            "\\xed\\xa0\\x80\\xc0\\xaf");  // surrogate, overlong
+  EXPECT_EQ(client_text(std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "\xc3\xa9"),
+            std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "[cut: 301 bytes in all]");
 }
 
 TEST(manager_program, bad_options_exit_with_status_2) {
@@ -485,41 +469,32 @@ TEST(manager_program, plays_a_whole_game_with_a_tcp_client_and_records_it) {
 TEST(manager_program, a_web_pages_request_never_takes_a_seat) {
   Program manager("--port 0 --white tcp --black tcp --seed 9 --quiet");
   int const port = manager.port();
-  ASSERT_GT(port, 0) << manager.output;
-
+  ASSERT_TRUE(port > 0 && manager.printed("Waiting for White")) << manager.output;
   // A request sent at once is refused before it is seated.
-  ASSERT_NE(manager.line_starting("Waiting for White"), "") << manager.output;
   Client post(port);
   post.send("POST /x HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain\r\n\r\nMove{1}");
   EXPECT_EQ(post.line(), std::nullopt);
   // A connection seated while it said nothing loses its seat when its first line, sent before
   // the game begins, is a request: the next client plays instead.
-  ASSERT_NE(manager.line_starting("Waiting for White", 1), "") << manager.output;
+  ASSERT_TRUE(manager.printed("Waiting for White", 2)) << manager.output;
   Client get(port);
-  ASSERT_NE(manager.line_starting("Waiting for Black"), "") << manager.output;
+  ASSERT_TRUE(manager.printed("Waiting for Black")) << manager.output;
   get.send("GET / HTTP/1.0\r\n\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  std::vector<std::string> white_lines, black_lines;
-  std::thread black([&] { black_lines = play_client(port, random_policy(1)); });
-  bool const white_free = manager.line_starting("Waiting for White", 2) != "";
-  std::thread white([&] { white_lines = play_client(port, random_policy(2)); });
+  std::vector<std::string> lines[2];
+  std::thread black([&] { lines[1] = play_client(port, random_policy(1)); });
+  EXPECT_TRUE(manager.printed("Waiting for White", 3)) << manager.output;
+  lines[0] = play_client(port, random_policy(2));
   black.join();
-  white.join();
   EXPECT_EQ(get.line(), std::nullopt);
   EXPECT_EQ(manager.finish(30), 0) << manager.output;
-  EXPECT_TRUE(white_free) << manager.output;
-  ASSERT_FALSE(white_lines.empty());
-  EXPECT_EQ(white_lines[1], "YourPlayerNumber{One}");
-  ASSERT_FALSE(black_lines.empty());
-  EXPECT_TRUE(boost::starts_with(black_lines.back(), "GameOver{")) << black_lines.back();
-  for (char const* line : {"POST /x HTTP/1.1", "GET / HTTP/1.0"})
-    EXPECT_NE(manager.output.find(std::string("Refused a connection for White: its first line "
-                                              "is an HTTP request (\"") +
-                                  line + "\")"),
-              std::string::npos)
-        << manager.output;
+  for (std::vector<std::string> const& l : lines)
+    EXPECT_TRUE(!l.empty() && boost::starts_with(l.back(), "GameOver{")) << manager.output;
+  std::string const refused = "Refused a connection for White: its first line is an HTTP request";
+  EXPECT_NE(manager.output.find(refused + " (\"POST /x HTTP/1.1\")"), std::string::npos);
+  EXPECT_NE(manager.output.find(refused + " (\"GET / HTTP/1.0\")"), std::string::npos);
 
-  // Once the game has begun, such a line closes the connection: the seat is gone.
+  // Once the game has begun, such a line closes the connection: the seat is lost.
   Table table;
   std::thread client([&] {
     play_client(table.port(), [](Vorak const&, Players, int) {
@@ -527,17 +502,14 @@ TEST(manager_program, a_web_pages_request_never_takes_a_seat) {
     });
   });
   std::unique_ptr<TcpSeat> seat = table.seat();
+  BuiltinSeat builtin(SeatKind::RANDOM, 3, 1, true);
   GameRecord record;
-  if (seat) {
-    BuiltinSeat builtin(SeatKind::RANDOM, 3, 1, true);
-    play_match(random_setup(3), *seat, builtin, MatchSettings{}, record);
-  }
+  if (seat) play_match(random_setup(3), *seat, builtin, MatchSettings{}, record);
   client.join();
   EXPECT_EQ(record.reason, Reason::DISCONNECTED);
-  ASSERT_EQ(table.log.size(), 1u);
-  EXPECT_NE(table.log[0].find("HTTP request (\"GET /favicon.ico HTTP/1.1\")"), std::string::npos)
-      << table.log[0];
-  EXPECT_FALSE(http_request_line("Move{1,2,3,4}"));
+  EXPECT_EQ(table.log, std::vector<std::string>{"White's first line is an HTTP request (\"GET "
+                                                "/favicon.ico HTTP/1.1\"), not the game's "
+                                                "protocol: its connection is closed"});
   EXPECT_FALSE(http_request_line("Chat{see HTTP/1.1}"));
 }
 
@@ -572,7 +544,7 @@ TEST(manager_program, nothing_holds_a_series_for_ever) {
   }
   {
     Program manager("--web 0 --white human --black random --record " + record);
-    ASSERT_NE(manager.line_starting("White to open"), "") << manager.output;
+    ASSERT_TRUE(manager.printed("White to open")) << manager.output;
     manager.signal(SIGTERM);
     EXPECT_EQ(manager.finish(30), 143) << manager.output;
     nlohmann::json const games = read_json(record)["games"];

@@ -120,7 +120,7 @@ OptionEntry const* find_option(std::string const& name) {
 
 // The option table as help text: each option, then its description wrapped beside it.
 std::string described() {
-  constexpr std::size_t indent = 25, width = 92;
+  constexpr std::size_t indent = 27, width = 94;
   std::string out = "Options:\n";
   for (OptionEntry const& entry : OPTIONS) {
     std::string line =

@@ -50,6 +50,16 @@ double seconds(std::string const& option, std::string const& text, double high) 
   return value;
 }
 
+// A limit in seconds as milliseconds; "0" (or "0.0") is no limit, -1.
+int limit_ms(std::string const& option, std::string const& text) {
+  if (!text.empty() && text.find_first_not_of("0.") == std::string::npos &&
+      std::count(text.begin(), text.end(), '.') <= 1 && text.front() != '.' && text.back() != '.')
+    return -1;
+  int const ms = static_cast<int>(std::lround(seconds(option, text, 86400) * 1000));
+  if (ms < 1) throw BadValue{"--" + option + " must be 0 (no limit) or at least 0.001 seconds"};
+  return ms;
+}
+
 SeatKind seat(std::string const& option, std::string const& text, SeatSettings& settings) {
   std::string error;
   std::optional<SeatChoice> const choice = parse_seat_choice(text, error);
@@ -88,13 +98,18 @@ constexpr OptionEntry OPTIONS[] = {
      "start every game from the board description in FILE (the body of a BoardState message, "
      "or the whole line) instead of a random setup"},
     {"action-limit", "SECONDS",
-     "a side that takes longer than this for one action loses (default: no limit)"},
+     "a side that takes longer than this for one action loses; 0 for no limit (default: 600 for "
+     "a tcp seat, no limit for the others)"},
+    {"connect-limit", "SECONDS",
+     "how long a game waits for a tcp seat's client to connect; when none comes the series "
+     "ends there (exit status 1); 0 for no limit (default 600)"},
     {"bot-time", "SECONDS",
      "thinking time per turn of a bot seat without time=, whole seconds from 1 to 3600 "
      "(default 1)"},
     {"record", "FILE",
      "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
-     "updated after each game"},
+     "updated after each game (after quick games, only as often as writing it allows) and at "
+     "the end"},
     {"quiet", nullptr, "print only each game's result and the results table"},
     {"web", "PORT",
      "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
@@ -116,7 +131,7 @@ OptionEntry const* find_option(std::string const& name) {
 
 // The option table as help text: each option, then its description wrapped beside it.
 std::string described() {
-  constexpr std::size_t indent = 25, width = 92;
+  constexpr std::size_t indent = 27, width = 94;
   std::string out = "Options:\n";
   for (OptionEntry const& entry : OPTIONS) {
     std::string line =
@@ -178,12 +193,17 @@ std::string help_text() {
   std::ostringstream out;
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
          "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
-         "                     [--bot-time SECONDS] [--record FILE] [--quiet] [--web PORT]\n"
-         "                     [--jobs N] [--sprt ELO0,ELO1]\n\n"
+         "                     [--connect-limit SECONDS] [--bot-time SECONDS] [--record FILE]\n"
+         "                     [--quiet] [--web PORT] [--jobs N] [--sprt ELO0,ELO1]\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player or a person on the page of --web.\n"
+         "A connection to the game port whose first line is an HTTP request (a web page's) is\n"
+         "refused, and the seat waits for another client.\n"
+         "Ctrl-C (or SIGTERM) ends the series: the game in progress is recorded as interrupted,\n"
+         "the record written and the results printed; a second Ctrl-C quits at once.\n"
          "Exit status: 0 when the series has been played, 1 when it could not be (the port\n"
-         "cannot be listened on, say), 2 for a bad option or value.\n\n"
+         "cannot be listened on, no client connected in time, say), 2 for a bad option or value,\n"
+         "130 when interrupted by Ctrl-C (143 by SIGTERM).\n\n"
       << described();
   return out.str();
 }
@@ -217,11 +237,9 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       o.board_file = text("board");
       if (o.board_file.empty()) throw BadValue{"--board takes a file name"};
     }
-    if (given("action-limit")) {
-      o.action_limit_ms = static_cast<int>(
-          std::lround(seconds("action-limit", text("action-limit"), 86400) * 1000));
-      if (o.action_limit_ms < 1) throw BadValue{"--action-limit must be at least 0.001 seconds"};
-    }
+    if (given("action-limit")) o.action_limit_ms = limit_ms("action-limit", text("action-limit"));
+    if (given("connect-limit"))
+      o.connect_limit_ms = limit_ms("connect-limit", text("connect-limit"));
     if (given("bot-time"))
       o.bot_seconds =
           static_cast<unsigned short>(whole_number("bot-time", text("bot-time"), 1, 3600));
@@ -257,7 +275,8 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
     for (auto [kind, settings] :
          {std::pair(o.white, o.white_settings), std::pair(o.black, o.black_settings)}) {
       unsigned short const thinking = bot_settings(settings, o.bot_seconds).seconds;
-      if (kind == SeatKind::BOT && o.action_limit_ms >= 0 && thinking * 1000 >= o.action_limit_ms)
+      int const bot_limit = o.action_limit_for(SeatKind::BOT);
+      if (kind == SeatKind::BOT && bot_limit >= 0 && thinking * 1000 >= bot_limit)
         throw BadValue{(settings.seconds ? "the bot's time=" : "--bot-time ") +
                        std::to_string(thinking) +
                        " would make the bot lose on time: it must be below --action-limit"};

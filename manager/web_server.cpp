@@ -1,7 +1,6 @@
 #include "manager/web_server.h"
 
 #include <chrono>
-#include <csignal>
 #include <deque>
 #include <exception>
 #include <future>
@@ -18,7 +17,6 @@
 #include <boost/algorithm/string/trim.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -482,7 +480,6 @@ struct WebServer::Impl {
   asio::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
   asio::steady_timer retry{ioc};
-  std::optional<asio::signal_set> signals;
   std::thread thread;
 };
 
@@ -509,6 +506,8 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
     } catch (std::exception const& e) {
       std::cerr << "vorak-manager: the web page stopped: " << e.what() << "\n";
     }
+    // No page can answer any more: a human seat waiting for one must not wait for ever.
+    s.hub.live.close();
   });
 }
 
@@ -529,16 +528,6 @@ WebServer::Counts WebServer::counts() const {
                        static_cast<int>(impl_->hub.channels.size())});
   });
   return counted.get_future().get();
-}
-
-void WebServer::wait_for_interrupt() {
-  std::promise<void> interrupted;
-  std::future<void> done = interrupted.get_future();
-  asio::post(impl_->ioc, [this, &interrupted] {
-    impl_->signals.emplace(impl_->ioc, SIGINT, SIGTERM);
-    impl_->signals->async_wait([&interrupted](beast::error_code, int) { interrupted.set_value(); });
-  });
-  done.wait();
 }
 
 }  // namespace manager

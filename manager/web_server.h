@@ -52,8 +52,6 @@ class WebServer {
     int websockets = 0;
   };
   Counts counts() const;
-  // Blocks until the process is asked to stop (SIGINT or SIGTERM).
-  void wait_for_interrupt();
 
  private:
   struct Impl;

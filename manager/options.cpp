@@ -76,7 +76,7 @@ struct OptionEntry {
 
 constexpr OptionEntry OPTIONS[] = {
     {"help", nullptr, "show this text and exit"},
-    {"address", "A", "listen on this address (default 127.0.0.1)"},
+    {"address", "A", "listen on this address, IPv4 or IPv6 (:: for every one; default 127.0.0.1)"},
     {"port", "P", "listen on this TCP port, 0 for any free one (default 2525)"},
     {"white", "SEAT",
      "who plays White: tcp (a client that connects), random (uniform over the legal actions), "
@@ -222,7 +222,8 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
 
     if (given("address")) {
       o.address = text("address");
-      if (o.address.empty()) throw BadValue{"--address takes a host name or an IPv4 address"};
+      if (o.address.empty())
+        throw BadValue{"--address takes a host name, an IPv4 address or an IPv6 one"};
     }
     if (given("port")) o.port = static_cast<int>(whole_number("port", text("port"), 0, 65535));
     if (given("white")) o.white = seat("white", text("white"), o.white_settings);

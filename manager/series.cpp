@@ -30,6 +30,12 @@ std::string seat_label(Players p, GameRecord const& game) {
   return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
 }
 
+// "127.0.0.1:2525", or "[::1]:2525" for an IPv6 address, whose colons would run into the port's.
+std::string host_and_port(std::string const& host, int port) {
+  bool const v6 = host.find(':') != std::string::npos;
+  return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
 // Tells the console and, with --web, the page.
 class BothObservers : public MatchObserver {
  public:
@@ -81,7 +87,7 @@ struct Lobby {
         if (!want[c]) continue;
         while (!clients[c]) {
           std::string const waiting = "Waiting for " + colour_name(colour(c)) + " to connect to " +
-                                      options.address + ":" + std::to_string(server.Port());
+                                      host_and_port(options.address, server.Port());
           out << waiting << "\n" << std::flush;
           if (live) live->set_status(waiting);
           int timeout = -1;
@@ -217,7 +223,7 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     std::unique_ptr<SocketServer> server;
     if (options.games > 0 && (options.white == SeatKind::TCP || options.black == SeatKind::TCP)) {
       server = std::make_unique<SocketServer>(options.port, 2, options.address);
-      out << "Listening on " << options.address << ":" << server->Port() << "\n";
+      out << "Listening on " << host_and_port(options.address, server->Port()) << "\n";
     }
     out << std::flush;
     started = true;

@@ -1,13 +1,15 @@
 // The compact playout position the search plays on: the same rules as the state's member
-// functions, with moves as small integers, precomputed rays and bit sets of each colour's
-// stacks. For the same draws it makes exactly the same moves as the member functions do.
+// functions, with moves as small integers and every stack's lines kept up to date as bit sets,
+// so that a candidate list is counted and drawn from without being built. For the same draws it
+// makes exactly the same moves as the member functions do.
 #ifndef DRAVIX_AI_PLAYOUT_H
 #define DRAVIX_AI_PLAYOUT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "ai/search.h"
+#include "ai/search_state.h"
 #include "game/geometry.h"
 #include "game/vorak.h"
 
@@ -20,7 +22,7 @@ class FastPlayout {
   static constexpr int CELLS = geometry::PLAYABLE_CELLS;
   static constexpr std::size_t MAX_MOVES = geometry::PLAYABLE_CELLS * geometry::DIRECTIONS + 1;
 
-  // A move list on the stack; its owner clears and refills it, so nothing is allocated.
+  // A move list on the stack, for the tests that compare whole lists.
   class List {
    public:
     void clear() { size_ = 0; }
@@ -28,7 +30,6 @@ class FastPlayout {
     std::size_t size() const { return size_; }
     Move operator[](std::size_t i) const { return moves_[i]; }
     void push(Move m) { moves_[size_++] = m; }
-    void set(std::size_t i, Move m) { moves_[i] = m; }
 
    private:
     Move moves_[MAX_MOVES];
@@ -43,37 +44,80 @@ class FastPlayout {
     return ::opponent_low(count_[other][VORAK], count_[other][MORIEL], count_[other][WEMM]);
   }
   bool lookahead(Players mover, Decision& decision) const;
+
+  // The step's candidate list in the member functions' order.
   void candidates(Players mover, bool concerned, List& list) const;
+
+  // Draws the step's action from the candidate list with draw_index(engine, size), without
+  // building the list. False, without a draw, when there is no candidate.
+  bool pick(Players mover, bool concerned, boost::random::mt19937& engine, Move& move) const;
+
   void execute(Move move);
 
   static Move make_move(int from, int to) { return static_cast<Move>(from | (to << 8)); }
   static std::string text(Move move);
 
  private:
-  // The mover's captures whose target is `kind` (BLANK: any kind), in list order.
-  void captures(Players mover, Pieces kind, List& list) const;
-  // The mover's captures of the opposing stacks in `targets`, in list order; found from the
-  // targets' side, which is cheaper when they are few.
-  void captures_onto(Players mover, std::uint64_t targets, List& list) const;
+  static constexpr int DIRECTIONS = geometry::DIRECTIONS;
+  static constexpr int NO_CELL = 63;  // a cell number beyond the board: "no stack there"
+
+  // A stack as one word: owner (Players) in the low byte, top kind (Pieces) in the next, height
+  // in the upper half. An empty cell is 0.
+  using Cell = std::uint32_t;
+  static Cell make_cell(unsigned owner, unsigned kind, unsigned height) {
+    return owner | kind << 8 | height << 16;
+  }
+  static unsigned owner_of(Cell c) { return c & 0xFF; }
+  static unsigned kind_of(Cell c) { return (c >> 8) & 0xFF; }
+  static unsigned height_of(Cell c) { return c >> 16; }
+
+  // What the nearest stack along a line is to the stack the line starts from: a capture of an
+  // opposing stack of each kind that is not higher, a stacking onto an own stack of each kind,
+  // per colour of the source; LINE_NONE for anything else. (An enumeration rather than a plain
+  // byte, so that writing one does not make the compiler assume every other array changed.)
+  enum LineCode : std::uint8_t { LINE_NONE = 0, LINE_CODES = 13 };
+  static int capture_code(Players mover, Pieces target) { return (mover - 1) * 6 + target; }
+  static int stacking_code(Players mover, Pieces target) { return (mover - 1) * 6 + 3 + target; }
+  static LineCode line_code(Cell from, Cell to);
+
+  // A candidate list as bit sets of sources, one per direction: bit s of by[d] says that the
+  // stack on s has an action onto the nearest stack in direction d. The list itself is every
+  // such pair, ordered by source cell, then direction: the order of the member functions.
+  struct Lines {
+    std::uint64_t by[DIRECTIONS];
+  };
+  struct Census;
+
+  Lines step_lines(Players mover, bool concerned, bool& pass) const;
+  Lines captures(Players mover) const;
+  // The i-th action of the list, i below the census's total.
+  Move nth(Lines const& lines, Census const& census, std::size_t i) const;
+  // Calls f(move) for the actions of the list in order until it returns true.
+  template <class F>
+  void for_each(Lines const& lines, F&& f) const;
+
+  int nearest(int from, int direction) const;
+  // The nearest stack from `from` in direction D among `occupied`, or NO_CELL.
+  template <int D>
+  static int neighbour(std::uint64_t occupied, int from);
+  void set_line(int from, int direction, LineCode code);
+
   // After the mover's capture m1 (not made on the board), the first capture in list order of
   // an opposing stack whose kind is in `kinds` (a bit per Pieces value), or NO_MOVE.
   Move first_capture_after(Players mover, Move m1, unsigned kinds) const;
-  // Every capture of the mover in list order, shared by the look-ahead and the candidate list
-  // of the same step.
-  List const& all_captures(Players mover) const;
-  // The captures of `all` whose target is `kind`, in their order.
-  void filter_captures(List const& all, Pieces kind, List& list) const;
   static Players winner(std::uint16_t const (&count)[3][4]);
   std::uint64_t occupied() const { return stacks_[WHITE] | stacks_[BLACK]; }
 
-  std::uint8_t owner_[CELLS];  // Players, per playable cell number
-  std::uint8_t piece_[CELLS];  // Pieces
-  std::uint16_t height_[CELLS];
-  std::uint16_t count_[3][4];  // stacks per [Players][Pieces]; the state's six counters
-  std::uint64_t stacks_[3];    // playable cells holding each colour's stacks, per Players
-  std::uint64_t kinds_[3][4];  // the same per [Players][Pieces] of the top piece
+  // Per playable cell number, and up to NO_CELL, which stands for "no stack".
+  Cell cell_[NO_CELL + 1];
+  LineCode line_[NO_CELL + 1][DIRECTIONS];  // the code of each stack's line per direction
+  std::uint16_t count_[3][4];               // stacks per [Players][Pieces]
+  std::uint64_t stacks_[3];                 // the cells holding each colour's stacks
+  std::uint64_t kinds_[3][4];               // the same per [Players][Pieces] of the top piece
+  // Per line code and direction, the stacks whose line in that direction has that code.
+  // Code LINE_NONE collects whatever has no action and is never read.
+  std::uint64_t lines_[LINE_CODES][DIRECTIONS];
   std::uint16_t move_count_;
-  std::uint32_t stamp_;  // names the position: copies share it, every action draws a new one
 };
 
 #endif

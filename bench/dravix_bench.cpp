@@ -2,6 +2,7 @@
 // reports playouts per second.
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include <boost/random/mersenne_twister.hpp>
 #include <boost/random/uniform_int_distribution.hpp>
 
+#include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
 #include "game/setup.h"
@@ -25,7 +27,8 @@ struct Options {
   Players player = WHITE;
   unsigned short seconds = 5;
   std::uint32_t seed = 1;
-  bool reference = false;  // search through the member functions instead of the fast form
+  bool reference = false;   // search through the member functions instead of the fast form
+  std::uint64_t steps = 0;  // when set, a clock of this many checks replaces the wall clock
 };
 
 [[noreturn]] void usage(std::string const& error) {
@@ -67,6 +70,8 @@ Options parse(int argc, char** argv) {
     } else if (arg == "--seconds") {
       o.seconds = static_cast<unsigned short>(number(arg, value, 3600));
       if (o.seconds == 0) usage("--seconds must be at least 1");
+    } else if (arg == "--steps") {
+      o.steps = number(arg, value, 0xFFFFFFFFul);
     } else if (arg == "--seed") {
       o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
     } else {
@@ -132,16 +137,22 @@ int main(int argc, char** argv) {
   state.print_piece_counts();
 
   gen.seed(o.seed);
+  std::clock_t const cpu_start = std::clock();
   auto const start = std::chrono::steady_clock::now();
   std::string move;
-  if (o.reference) {
-    WallClock clock{std::time(nullptr) + state.seconds_per_move};
+  if (o.steps > 0) {
+    StepClock const clock{o.steps};
+    move = o.reference ? run_search<ReferencePlayout>(state, clock)
+                       : run_search<FastPlayout>(state, clock);
+  } else if (o.reference) {
+    WallClock const clock(std::time(nullptr) + state.seconds_per_move);
     move = run_search<ReferencePlayout>(state, clock);
   } else {
     move = state.monte_carlo();
   }
   auto const stop = std::chrono::steady_clock::now();
   double const seconds = std::chrono::duration<double>(stop - start).count();
+  double const cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
 
   std::cout << "chosen move: " << (move.empty() ? "pass" : move) << "\n"
             << "elapsed seconds: " << seconds << "\n"
@@ -150,6 +161,8 @@ int main(int argc, char** argv) {
             << "average actions per playout: "
             << (state.playouts ? static_cast<double>(playoutActions) / state.playouts : 0.0) << "\n"
             << "playouts per second: "
-            << static_cast<long>(seconds > 0 ? state.playouts / seconds : 0.0) << "\n";
+            << static_cast<long>(seconds > 0 ? state.playouts / seconds : 0.0) << "\n"
+            << "playouts per CPU second: "
+            << static_cast<long>(cpu_seconds > 0 ? state.playouts / cpu_seconds : 0.0) << "\n";
   return 0;
 }

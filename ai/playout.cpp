@@ -75,19 +75,24 @@ constexpr DirectionSets make_direction_sets() {
 
 constexpr DirectionSets DIRECTION_SETS = make_direction_sets();
 
-// The line code per [owner of the source][owner of the target][kind of the target], when the
-// heights allow the action.
+// The line code per source class, target class (both owner times 4 plus kind) and whether
+// the target is higher than the source.
 struct LineCodeTable {
-  std::uint8_t code[3][3][4] = {};
+  std::uint8_t code[2][16][16] = {};
 };
 
 constexpr LineCodeTable make_line_codes() {
   LineCodeTable table;
-  for (int mover = WHITE; mover <= BLACK; ++mover)
-    for (int target = WHITE; target <= BLACK; ++target)
-      for (int kind = VORAK; kind <= WEMM; ++kind)
-        table.code[mover][target][kind] =
-            static_cast<std::uint8_t>((mover - 1) * 6 + kind + (target == mover ? 3 : 0));
+  for (unsigned higher = 0; higher < 2; ++higher)
+    for (unsigned mover = WHITE; mover <= BLACK; ++mover)
+      for (unsigned source_kind = VORAK; source_kind <= WEMM; ++source_kind)
+        for (unsigned target = WHITE; target <= BLACK; ++target)
+          for (unsigned kind = VORAK; kind <= WEMM; ++kind) {
+            bool const stacking = target == mover;
+            if (!stacking && higher) continue;  // a capture only of a stack not higher
+            table.code[higher][mover << 2 | source_kind][target << 2 | kind] =
+                static_cast<std::uint8_t>((mover - 1) * 6 + kind + (stacking ? 3 : 0));
+          }
   return table;
 }
 
@@ -188,16 +193,16 @@ inline int FastPlayout::neighbour(std::uint64_t occupied, int from) {
 }
 
 inline FastPlayout::LineCode FastPlayout::line_code(Cell from, Cell to) {
-  unsigned const mover = owner_of(from), target = owner_of(to);
-  unsigned const reaches = (target == mover) | (height_of(to) <= height_of(from));
-  return static_cast<LineCode>(LINE_CODE_TABLE.code[mover][target][kind_of(to)] & -reaches);
+  static_assert(sizeof(LINE_CODE_TABLE.code[0]) == 256, "indexed by both classes at once");
+  unsigned const higher = height_of(to) > height_of(from);
+  return static_cast<LineCode>((&LINE_CODE_TABLE.code[higher][0][0])[(from & 0xF0) | (to & 0xF)]);
 }
 
 inline void FastPlayout::set_line(int from, int direction, LineCode code) {
-  LineCode& old = line_[from][direction];
+  LineCode& old = line_[direction][from];
   std::uint64_t const b = bit(from);
-  lines_[old][direction] &= ~b;
-  lines_[code][direction] |= b;
+  lines_[direction][old] &= ~b;
+  lines_[direction][code] |= b;
   old = code;
 }
 
@@ -207,13 +212,13 @@ void FastPlayout::execute(Move move) {
   int const from = move & 0xFF, to = move >> 8;
 
   // A cell once emptied stays empty (every action goes from a stack onto a stack), so only
-  // the lines through `from` and `to` change.
+  // the lines through `from` and `to` change; `from`'s own lines are left to the masks.
   std::uint64_t const before = occupied();
   int around[DIRECTIONS];
-  each_direction([&](auto d) {
-    around[d] = neighbour<d>(before, from);
-    lines_[line_[from][d]][d] &= ~bit(from);
-  });
+  each_direction([&](auto d) { around[d] = neighbour<d>(before, from); });
+  // The axis the action ran along: its lines are among `to`'s, redone below.
+  unsigned const axis =
+      ((around[2] == to) | (around[3] == to)) + 2 * ((around[4] == to) | (around[5] == to));
 
   Cell const moved = cell_[from], covered = cell_[to];
   unsigned const mover = owner_of(moved), target_owner = owner_of(covered);
@@ -232,17 +237,15 @@ void FastPlayout::execute(Move move) {
   cell_[to] = placed;
   cell_[from] = 0;
 
-  // The stacks on either side of `from` now see each other. Where `to` is one of them, the
-  // lines set here are set again, to the same codes, below. The cell beyond the board takes
-  // whatever is set for it and is never read.
-  each_direction([&](auto d) {
-    if constexpr (d % 2 == 0) {
-      int const a = around[d], b = around[d + 1];
-      Cell const ca = cell_[a], cb = cell_[b];
-      set_line(a, d + 1, line_code(ca, cb));
-      set_line(b, d, line_code(cb, ca));
-    }
-  });
+  // On the other two axes, the stacks on either side of `from` now see each other. The cell
+  // beyond the board takes whatever is set for it and is never read.
+  static constexpr int OTHER_AXES[3][2] = {{2, 4}, {0, 4}, {0, 2}};
+  for (int d : OTHER_AXES[axis]) {
+    int const a = around[d], b = around[d + 1];
+    Cell const ca = cell_[a], cb = cell_[b];
+    set_line(a, d + 1, line_code(ca, cb));
+    set_line(b, d, line_code(cb, ca));
+  }
   // `to` has a new top, height or owner: its own lines and those that end at it.
   std::uint64_t const after = occupied();
   each_direction([&](auto d) {
@@ -256,8 +259,16 @@ void FastPlayout::execute(Move move) {
 FastPlayout::Lines FastPlayout::captures(Players mover) const {
   Lines lines;
   for (int d = 0; d < DIRECTIONS; ++d)
-    lines.by[d] = lines_[capture_code(mover, VORAK)][d] | lines_[capture_code(mover, MORIEL)][d] |
-                  lines_[capture_code(mover, WEMM)][d];
+    lines.by[d] = (lines_[d][capture_code(mover, VORAK)] | lines_[d][capture_code(mover, MORIEL)] |
+                   lines_[d][capture_code(mover, WEMM)]) &
+                  stacks_[mover];
+  return lines;
+}
+
+FastPlayout::Lines FastPlayout::captures(Players mover, Pieces kind) const {
+  Lines lines;
+  for (int d = 0; d < DIRECTIONS; ++d)
+    lines.by[d] = lines_[d][capture_code(mover, kind)] & stacks_[mover];
   return lines;
 }
 
@@ -271,10 +282,8 @@ FastPlayout::Lines FastPlayout::step_lines(Players mover, bool concerned, bool& 
     // kind that can be captured at all: Voraks, else Moriels, else Wemms.
     if (concerned) return captures(mover);
     for (Pieces kind : KINDS) {
-      std::uint64_t any = 0;
-      for (int d = 0; d < DIRECTIONS; ++d)
-        any |= lines.by[d] = lines_[capture_code(mover, kind)][d];
-      if (any) break;
+      lines = captures(mover, kind);
+      if (any(lines)) break;
     }
     return lines;
   }
@@ -288,19 +297,19 @@ FastPlayout::Lines FastPlayout::step_lines(Players mover, bool concerned, bool& 
     std::uint64_t sources = 0;
     for (Pieces kind : KINDS)
       if (rules::strong(kind)) sources |= kinds_[mover][kind];
-    std::uint64_t any = 0;
     for (int d = 0; d < DIRECTIONS; ++d) {
       std::uint64_t onto = 0;
       for (Pieces kind : KINDS)
-        if (own[kind] >= rules::PLENTY) onto |= lines_[stacking_code(mover, kind)][d];
-      any |= lines.by[d] = onto & sources;
+        if (own[kind] >= rules::PLENTY) onto |= lines_[d][stacking_code(mover, kind)];
+      lines.by[d] = onto & sources;
     }
-    if (any) return lines;
+    if (any(lines)) return lines;
   }
   lines = captures(mover);
   for (Pieces kind : KINDS)
     if (own[kind] >= rules::KEEP_ONE)
-      for (int d = 0; d < DIRECTIONS; ++d) lines.by[d] |= lines_[stacking_code(mover, kind)][d];
+      for (int d = 0; d < DIRECTIONS; ++d)
+        lines.by[d] |= lines_[d][stacking_code(mover, kind)] & stacks_[mover];
   return lines;
 }
 
@@ -413,14 +422,8 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   Pieces const kind = (v <= LOW_STACKS && m > LOW_STACKS && w > LOW_STACKS)   ? VORAK
                       : (v > LOW_STACKS && m <= LOW_STACKS && w > LOW_STACKS) ? MORIEL
                                                                               : BLANK;
-  Lines first = captures(mover);
-  if (kind != BLANK) {
-    Lines of_kind;
-    std::uint64_t any = 0;
-    for (int d = 0; d < DIRECTIONS; ++d)
-      any |= of_kind.by[d] = lines_[capture_code(mover, kind)][d];
-    if (any) first = of_kind;
-  }
+  Lines first = kind == BLANK ? Lines{} : captures(mover, kind);
+  if (!any(first)) first = captures(mover);
 
   bool decided = false;
   for_each(first, [&](Move m1) {

@@ -61,14 +61,15 @@ class FastPlayout {
   static constexpr int DIRECTIONS = geometry::DIRECTIONS;
   static constexpr int NO_CELL = 63;  // a cell number beyond the board: "no stack there"
 
-  // A stack as one word: owner (Players) in the low byte, top kind (Pieces) in the next, height
-  // in the upper half. An empty cell is 0.
+  // A stack as one word: its class, owner (Players) times 4 plus top kind (Pieces), in each
+  // half of the low byte (so that two cells' classes combine into one table index at once), and
+  // its height in the upper half. An empty cell is 0.
   using Cell = std::uint32_t;
   static Cell make_cell(unsigned owner, unsigned kind, unsigned height) {
-    return owner | kind << 8 | height << 16;
+    return (owner << 2 | kind) * 0x11 | height << 16;
   }
-  static unsigned owner_of(Cell c) { return c & 0xFF; }
-  static unsigned kind_of(Cell c) { return (c >> 8) & 0xFF; }
+  static unsigned owner_of(Cell c) { return (c & 0xF) >> 2; }
+  static unsigned kind_of(Cell c) { return c & 3; }
   static unsigned height_of(Cell c) { return c >> 16; }
 
   // What the nearest stack along a line is to the stack the line starts from: a capture of an
@@ -88,8 +89,13 @@ class FastPlayout {
   };
   struct Census;
 
+  static bool any(Lines const& lines) {
+    return (lines.by[0] | lines.by[1] | lines.by[2] | lines.by[3] | lines.by[4] | lines.by[5]) != 0;
+  }
   Lines step_lines(Players mover, bool concerned, bool& pass) const;
+  // The mover's captures, of every kind or of one.
   Lines captures(Players mover) const;
+  Lines captures(Players mover, Pieces kind) const;
   // The i-th action of the list, i below the census's total.
   Move nth(Lines const& lines, Census const& census, std::size_t i) const;
   // Calls f(move) for the actions of the list in order until it returns true.
@@ -110,13 +116,14 @@ class FastPlayout {
 
   // Per playable cell number, and up to NO_CELL, which stands for "no stack".
   Cell cell_[NO_CELL + 1];
-  LineCode line_[NO_CELL + 1][DIRECTIONS];  // the code of each stack's line per direction
+  LineCode line_[DIRECTIONS][NO_CELL + 1];  // per direction, the code of each stack's line
   std::uint16_t count_[3][4];               // stacks per [Players][Pieces]
   std::uint64_t stacks_[3];                 // the cells holding each colour's stacks
   std::uint64_t kinds_[3][4];               // the same per [Players][Pieces] of the top piece
-  // Per line code and direction, the stacks whose line in that direction has that code.
-  // Code LINE_NONE collects whatever has no action and is never read.
-  std::uint64_t lines_[LINE_CODES][DIRECTIONS];
+  // Per direction and line code, the stacks whose line in that direction has that code. Code
+  // LINE_NONE collects whatever has no action and is never read; the cells emptied since are
+  // left in the others and masked out by the stacks of the colour asked for.
+  std::uint64_t lines_[DIRECTIONS][LINE_CODES];
   std::uint16_t move_count_;
 };
 

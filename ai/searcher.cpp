@@ -20,6 +20,8 @@ std::string Searcher::choose(Vorak& position, SearchSettings const& settings) {
   SearchContext const context{tables_->engine, tables_->best, tables_->worst,
                               settings.report ? &std::cout : nullptr};
   if (position.move_count % 2 == 1) return choose_sequence(position, context);
+  if (settings.steps > 0)
+    return search<FastPlayout>(position, StepClock{settings.steps}, context, settings.threads);
   WallClock const clock(std::time(nullptr) + position.seconds_per_move);
   return search<FastPlayout>(position, clock, context, settings.threads);
 }

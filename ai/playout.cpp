@@ -75,29 +75,6 @@ constexpr DirectionSets make_direction_sets() {
 
 constexpr DirectionSets DIRECTION_SETS = make_direction_sets();
 
-// The line code per source class, target class (both owner times 4 plus kind) and whether
-// the target is higher than the source.
-struct LineCodeTable {
-  std::uint8_t code[2][16][16] = {};
-};
-
-constexpr LineCodeTable make_line_codes() {
-  LineCodeTable table;
-  for (unsigned higher = 0; higher < 2; ++higher)
-    for (unsigned mover = WHITE; mover <= BLACK; ++mover)
-      for (unsigned source_kind = VORAK; source_kind <= WEMM; ++source_kind)
-        for (unsigned target = WHITE; target <= BLACK; ++target)
-          for (unsigned kind = VORAK; kind <= WEMM; ++kind) {
-            bool const stacking = target == mover;
-            if (!stacking && higher) continue;  // a capture only of a stack not higher
-            table.code[higher][mover << 2 | source_kind][target << 2 | kind] =
-                static_cast<std::uint8_t>((mover - 1) * 6 + kind + (stacking ? 3 : 0));
-          }
-  return table;
-}
-
-constexpr LineCodeTable LINE_CODE_TABLE = make_line_codes();
-
 // The number of set bits of each byte, in that byte: the first steps of a population count.
 // Without a population count instruction in the baseline instruction set the compiler would
 // call a library routine.
@@ -142,7 +119,7 @@ struct FastPlayout::Census {
 };
 
 FastPlayout::FastPlayout(Vorak const& state)
-    : cell_{}, line_{}, count_{}, stacks_{}, kinds_{}, lines_{}, move_count_(state.move_count) {
+    : cell_{}, count_{}, stacks_{}, kinds_{}, ends_{}, higher_{}, move_count_(state.move_count) {
   for (int p = 0; p < CELLS; ++p) {
     int const c = geometry::PLAYABLE[p];
     Entry const& e = state.board[geometry::row_of(c)][geometry::column_of(c)];
@@ -158,8 +135,7 @@ FastPlayout::FastPlayout(Vorak const& state)
   count_[BLACK][MORIEL] = state.black_moriels;
   count_[BLACK][WEMM] = state.black_wemms;
   for_each_cell(occupied(), [&](int from) {
-    for (int d = 0; d < DIRECTIONS; ++d)
-      set_line(from, d, line_code(cell_[from], cell_[nearest(from, d)]));
+    for (int d = 0; d < DIRECTIONS; ++d) repoint(from, d, 0, cell_[from], cell_[nearest(from, d)]);
   });
 }
 
@@ -192,18 +168,15 @@ inline int FastPlayout::neighbour(std::uint64_t occupied, int from) {
   }
 }
 
-inline FastPlayout::LineCode FastPlayout::line_code(Cell from, Cell to) {
-  static_assert(sizeof(LINE_CODE_TABLE.code[0]) == 256, "indexed by both classes at once");
-  unsigned const higher = height_of(to) > height_of(from);
-  return static_cast<LineCode>((&LINE_CODE_TABLE.code[higher][0][0])[(from & 0xF0) | (to & 0xF)]);
+inline void FastPlayout::compare_heights(int from, int direction, Cell source, Cell to) {
+  std::uint64_t const higher = height_of(to) > height_of(source);
+  higher_[direction] = (higher_[direction] & ~bit(from)) | higher << from;
 }
 
-inline void FastPlayout::set_line(int from, int direction, LineCode code) {
-  LineCode& old = line_[direction][from];
-  std::uint64_t const b = bit(from);
-  lines_[direction][old] &= ~b;
-  lines_[direction][code] |= b;
-  old = code;
+inline void FastPlayout::repoint(int from, int direction, unsigned was, Cell source, Cell to) {
+  ends_[direction][was] &= ~bit(from);
+  ends_[direction][class_of(to)] |= bit(from);
+  compare_heights(from, direction, source, to);
 }
 
 void FastPlayout::execute(Move move) {
@@ -216,9 +189,10 @@ void FastPlayout::execute(Move move) {
   std::uint64_t const before = occupied();
   int around[DIRECTIONS];
   each_direction([&](auto d) { around[d] = neighbour<d>(before, from); });
-  // The axis the action ran along: its lines are among `to`'s, redone below.
+  // The direction of the action, from `from` to `to`.
   unsigned const axis =
       ((around[2] == to) | (around[3] == to)) + 2 * ((around[4] == to) | (around[5] == to));
+  int const forth = static_cast<int>(2 * axis) + (around[2 * axis + 1] == to);
 
   Cell const moved = cell_[from], covered = cell_[to];
   unsigned const mover = owner_of(moved), target_owner = owner_of(covered);
@@ -237,38 +211,48 @@ void FastPlayout::execute(Move move) {
   cell_[to] = placed;
   cell_[from] = 0;
 
-  // On the other two axes, the stacks on either side of `from` now see each other. The cell
-  // beyond the board takes whatever is set for it and is never read.
+  // The stacks on either side of `from` now see each other: on the other two axes, and on the
+  // action's axis `to` and the stack behind `from`. The empty cell NO_CELL takes whatever is
+  // set for it; the masks keep it out of every list.
+  unsigned const was = class_of(moved);
   static constexpr int OTHER_AXES[3][2] = {{2, 4}, {0, 4}, {0, 2}};
   for (int d : OTHER_AXES[axis]) {
     int const a = around[d], b = around[d + 1];
-    Cell const ca = cell_[a], cb = cell_[b];
-    set_line(a, d + 1, line_code(ca, cb));
-    set_line(b, d, line_code(cb, ca));
+    repoint(a, d + 1, was, cell_[a], cell_[b]);
+    repoint(b, d, was, cell_[b], cell_[a]);
   }
-  // `to` has a new top, height or owner: its own lines and those that end at it.
+  int const behind = around[forth ^ 1];
+  repoint(to, forth ^ 1, was, placed, cell_[behind]);
+  repoint(behind, forth, was, cell_[behind], placed);
+
+  // Every line that ends at `to` now ends at a stack of another class or height, and `to`'s
+  // own lines start from another height. (The line from behind is moved again, to the same.)
+  unsigned const covered_class = class_of(covered), placed_class = class_of(placed);
   std::uint64_t const after = occupied();
   each_direction([&](auto d) {
     int const t = neighbour<d>(after, to);
     Cell const ct = cell_[t];
-    set_line(to, d, line_code(placed, ct));
-    set_line(t, d ^ 1, line_code(ct, placed));
+    ends_[d ^ 1][covered_class] &= ~bit(t);
+    ends_[d ^ 1][placed_class] |= bit(t);
+    compare_heights(t, d ^ 1, ct, placed);
+    compare_heights(to, d, placed, ct);
   });
 }
 
 FastPlayout::Lines FastPlayout::captures(Players mover) const {
+  int const other = opponent_of(mover) << 2;
   Lines lines;
   for (int d = 0; d < DIRECTIONS; ++d)
-    lines.by[d] = (lines_[d][capture_code(mover, VORAK)] | lines_[d][capture_code(mover, MORIEL)] |
-                   lines_[d][capture_code(mover, WEMM)]) &
-                  stacks_[mover];
+    lines.by[d] = (ends_[d][other | VORAK] | ends_[d][other | MORIEL] | ends_[d][other | WEMM]) &
+                  ~higher_[d] & stacks_[mover];
   return lines;
 }
 
 FastPlayout::Lines FastPlayout::captures(Players mover, Pieces kind) const {
+  int const target = class_of(opponent_of(mover), kind);
   Lines lines;
   for (int d = 0; d < DIRECTIONS; ++d)
-    lines.by[d] = lines_[d][capture_code(mover, kind)] & stacks_[mover];
+    lines.by[d] = ends_[d][target] & ~higher_[d] & stacks_[mover];
   return lines;
 }
 
@@ -300,7 +284,7 @@ FastPlayout::Lines FastPlayout::step_lines(Players mover, bool concerned, bool& 
     for (int d = 0; d < DIRECTIONS; ++d) {
       std::uint64_t onto = 0;
       for (Pieces kind : KINDS)
-        if (own[kind] >= rules::PLENTY) onto |= lines_[d][stacking_code(mover, kind)];
+        if (own[kind] >= rules::PLENTY) onto |= ends_[d][class_of(mover, kind)];
       lines.by[d] = onto & sources;
     }
     if (any(lines)) return lines;
@@ -309,7 +293,7 @@ FastPlayout::Lines FastPlayout::step_lines(Players mover, bool concerned, bool& 
   for (Pieces kind : KINDS)
     if (own[kind] >= rules::KEEP_ONE)
       for (int d = 0; d < DIRECTIONS; ++d)
-        lines.by[d] |= lines_[d][stacking_code(mover, kind)] & stacks_[mover];
+        lines.by[d] |= ends_[d][class_of(mover, kind)] & stacks_[mover];
   return lines;
 }
 

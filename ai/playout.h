@@ -61,25 +61,18 @@ class FastPlayout {
   static constexpr int DIRECTIONS = geometry::DIRECTIONS;
   static constexpr int NO_CELL = 63;  // a cell number beyond the board: "no stack there"
 
-  // A stack as one word: its class, owner (Players) times 4 plus top kind (Pieces), in each
-  // half of the low byte (so that two cells' classes combine into one table index at once), and
-  // its height in the upper half. An empty cell is 0.
+  // A stack as one word: its class, owner (Players) times 4 plus top kind (Pieces), in the low
+  // byte and its height in the upper half. An empty cell is 0, class 0.
   using Cell = std::uint32_t;
   static Cell make_cell(unsigned owner, unsigned kind, unsigned height) {
-    return (owner << 2 | kind) * 0x11 | height << 16;
+    return owner << 2 | kind | height << 16;
   }
+  static unsigned class_of(Cell c) { return c & 0xF; }
   static unsigned owner_of(Cell c) { return (c & 0xF) >> 2; }
   static unsigned kind_of(Cell c) { return c & 3; }
   static unsigned height_of(Cell c) { return c >> 16; }
-
-  // What the nearest stack along a line is to the stack the line starts from: a capture of an
-  // opposing stack of each kind that is not higher, a stacking onto an own stack of each kind,
-  // per colour of the source; LINE_NONE for anything else. (An enumeration rather than a plain
-  // byte, so that writing one does not make the compiler assume every other array changed.)
-  enum LineCode : std::uint8_t { LINE_NONE = 0, LINE_CODES = 13 };
-  static int capture_code(Players mover, Pieces target) { return (mover - 1) * 6 + target; }
-  static int stacking_code(Players mover, Pieces target) { return (mover - 1) * 6 + 3 + target; }
-  static LineCode line_code(Cell from, Cell to);
+  static constexpr int CLASSES = 12;
+  static int class_of(Players owner, Pieces kind) { return owner << 2 | kind; }
 
   // A candidate list as bit sets of sources, one per direction: bit s of by[d] says that the
   // stack on s has an action onto the nearest stack in direction d. The list itself is every
@@ -106,7 +99,11 @@ class FastPlayout {
   // The nearest stack from `from` in direction D among `occupied`, or NO_CELL.
   template <int D>
   static int neighbour(std::uint64_t occupied, int from);
-  void set_line(int from, int direction, LineCode code);
+  // The line of the stack on `from` in `direction`, which ended at a stack of class `was`, now
+  // ends at `to` (a cell, or the empty cell NO_CELL).
+  void repoint(int from, int direction, unsigned was, Cell source, Cell to);
+  // Whether a line of `source` that ends at `to` is one of the captures it cannot make.
+  void compare_heights(int from, int direction, Cell source, Cell to);
 
   // After the mover's capture m1 (not made on the board), the first capture in list order of
   // an opposing stack whose kind is in `kinds` (a bit per Pieces value), or NO_MOVE.
@@ -116,14 +113,14 @@ class FastPlayout {
 
   // Per playable cell number, and up to NO_CELL, which stands for "no stack".
   Cell cell_[NO_CELL + 1];
-  LineCode line_[DIRECTIONS][NO_CELL + 1];  // per direction, the code of each stack's line
-  std::uint16_t count_[3][4];               // stacks per [Players][Pieces]
-  std::uint64_t stacks_[3];                 // the cells holding each colour's stacks
-  std::uint64_t kinds_[3][4];               // the same per [Players][Pieces] of the top piece
-  // Per direction and line code, the stacks whose line in that direction has that code. Code
-  // LINE_NONE collects whatever has no action and is never read; the cells emptied since are
-  // left in the others and masked out by the stacks of the colour asked for.
-  std::uint64_t lines_[DIRECTIONS][LINE_CODES];
+  std::uint16_t count_[3][4];  // stacks per [Players][Pieces]
+  std::uint64_t stacks_[3];    // the cells holding each colour's stacks
+  std::uint64_t kinds_[3][4];  // the same per [Players][Pieces] of the top piece
+  // Per direction and class, the stacks whose line in that direction ends at a stack of that
+  // class (class 0: at no stack); and per direction, those whose line ends at a higher stack.
+  // The cells emptied since are left in; the stacks of the colour asked for mask them out.
+  std::uint64_t ends_[DIRECTIONS][CLASSES];
+  std::uint64_t higher_[DIRECTIONS];
   std::uint16_t move_count_;
 };
 

@@ -75,6 +75,17 @@ constexpr DirectionSets make_direction_sets() {
 
 constexpr DirectionSets DIRECTION_SETS = make_direction_sets();
 
+// Each bit of a byte spread to a byte of its own: bit k to byte k.
+constexpr std::array<std::uint64_t, 256> make_spread() {
+  std::array<std::uint64_t, 256> spread{};
+  for (unsigned x = 0; x < 256; ++x)
+    for (unsigned k = 0; k < 8; ++k)
+      if (x & (1u << k)) spread[x] |= std::uint64_t{1} << (8 * k);
+  return spread;
+}
+
+constexpr std::array<std::uint64_t, 256> SPREAD = make_spread();
+
 // The number of set bits of each byte, in that byte: the first steps of a population count.
 // Without a population count instruction in the baseline instruction set the compiler would
 // call a library routine.
@@ -298,33 +309,39 @@ FastPlayout::Lines FastPlayout::step_lines(Players mover, bool concerned, bool& 
 }
 
 FastPlayout::Move FastPlayout::nth(Lines const& lines, Census const& census, std::size_t i) const {
-  std::uint64_t sources = 0;
-  for (int d = 0; d < DIRECTIONS; ++d) sources |= lines.by[d];
+  int source;
   if (census.total < 256) {
-    // The first byte of sources whose running total passes i, by binary search; the walk then
-    // starts there.
+    // Without branches, which would be as good as random here: the byte of sources whose
+    // running total passes i, by binary search; then the source within it, by comparing the
+    // running totals of its eight sources with i all at once.
     auto running = [&](int byte) { return (census.prefix >> (8 * byte)) & 0xFF; };
     int byte = 0;
     byte += 4 * (running(byte + 3) <= i);
     byte += 2 * (running(byte + 1) <= i);
     byte += running(byte) <= i;
-    if (byte > 0) {
-      i -= running(byte - 1);
-      sources &= ~std::uint64_t{0} << (8 * byte);
+    i -= ((census.prefix << 8) >> (8 * byte)) & 0xFF;
+    auto bits = [&](std::uint64_t plane) { return SPREAD[(plane >> (8 * byte)) & 0xFF]; };
+    std::uint64_t const within =
+        (bits(census.ones) + (bits(census.twos) << 1) + (bits(census.fours) << 2)) *
+        0x0101010101010101ull;  // each at most 48
+    std::uint64_t const passed =
+        ((within | 0x8080808080808080ull) - (i + 1) * 0x0101010101010101ull) &
+        0x8080808080808080ull;
+    int const k = lowest(passed) >> 3;
+    i -= ((within << 8) >> (8 * k)) & 0xFF;
+    source = 8 * byte + k;
+  } else {
+    std::uint64_t sources = 0;
+    for (int d = 0; d < DIRECTIONS; ++d) sources |= lines.by[d];
+    for (;;) {
+      source = lowest(sources);
+      sources &= sources - 1;
+      std::size_t const n = census.actions_of(source);
+      if (i < n) break;
+      i -= n;
     }
   }
-  for (;;) {
-    int const s = lowest(sources);
-    sources &= sources - 1;
-    std::size_t const n = census.actions_of(s);
-    if (i < n) {
-      unsigned directions = 0;
-      for (int d = 0; d < DIRECTIONS; ++d)
-        directions |= static_cast<unsigned>((lines.by[d] >> s) & 1) << d;
-      return make_move(s, nearest(s, DIRECTION_SETS.nth[directions][i]));
-    }
-    i -= n;
-  }
+  return make_move(source, nearest(source, DIRECTION_SETS.nth[directions_of(lines, source)][i]));
 }
 
 bool FastPlayout::pick(Players mover, bool concerned, boost::random::mt19937& engine,
@@ -346,8 +363,12 @@ void FastPlayout::for_each(Lines const& lines, F&& f) const {
   while (sources) {
     int const s = lowest(sources);
     sources &= sources - 1;
-    for (int d = 0; d < DIRECTIONS; ++d)
-      if (((lines.by[d] >> s) & 1) && f(make_move(s, nearest(s, d)))) return;
+    unsigned directions = directions_of(lines, s);
+    do {
+      int const d = lowest(directions);
+      directions &= directions - 1;
+      if (f(make_move(s, nearest(s, d)))) return;
+    } while (directions);
   }
 }
 

@@ -82,6 +82,13 @@ class FastPlayout {
   };
   struct Census;
 
+  // The directions (a bit each) in which the stack on `source` has an action of the list.
+  static unsigned directions_of(Lines const& lines, int source) {
+    unsigned directions = 0;
+    for (int d = 0; d < DIRECTIONS; ++d)
+      directions |= static_cast<unsigned>((lines.by[d] >> source) & 1) << d;
+    return directions;
+  }
   static bool any(Lines const& lines) {
     return (lines.by[0] | lines.by[1] | lines.by[2] | lines.by[3] | lines.by[4] | lines.by[5]) != 0;
   }

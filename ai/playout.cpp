@@ -59,21 +59,20 @@ inline void for_each_line(std::uint64_t occupied, int from, F&& f) {
 
 constexpr Pieces KINDS[] = {VORAK, MORIEL, WEMM};
 
-// For a set of directions (a bit each): how many, and which is the i-th.
-struct DirectionSets {
-  std::array<std::uint8_t, 64> size{};
-  std::array<std::array<std::uint8_t, 6>, 64> nth{};
-};
+// For a set of directions (a bit each), which is the i-th.
+using NthDirection = std::array<std::array<std::uint8_t, 6>, 64>;
 
-constexpr DirectionSets make_direction_sets() {
-  DirectionSets sets;
-  for (unsigned set = 0; set < 64; ++set)
+constexpr NthDirection make_nth_direction() {
+  NthDirection nth{};
+  for (unsigned set = 0; set < 64; ++set) {
+    unsigned n = 0;
     for (unsigned d = 0; d < 6; ++d)
-      if (set & (1u << d)) sets.nth[set][sets.size[set]++] = static_cast<std::uint8_t>(d);
-  return sets;
+      if (set & (1u << d)) nth[set][n++] = static_cast<std::uint8_t>(d);
+  }
+  return nth;
 }
 
-constexpr DirectionSets DIRECTION_SETS = make_direction_sets();
+constexpr NthDirection NTH_DIRECTION = make_nth_direction();
 
 // Each bit of a byte spread to a byte of its own: bit k to byte k.
 constexpr std::array<std::uint64_t, 256> make_spread() {
@@ -341,7 +340,7 @@ FastPlayout::Move FastPlayout::nth(Lines const& lines, Census const& census, std
       i -= n;
     }
   }
-  return make_move(source, nearest(source, DIRECTION_SETS.nth[directions_of(lines, source)][i]));
+  return make_move(source, nearest(source, NTH_DIRECTION[directions_of(lines, source)][i]));
 }
 
 bool FastPlayout::pick(Players mover, bool concerned, boost::random::mt19937& engine,

@@ -92,6 +92,7 @@ class FastPlayout {
   static bool any(Lines const& lines) {
     return (lines.by[0] | lines.by[1] | lines.by[2] | lines.by[3] | lines.by[4] | lines.by[5]) != 0;
   }
+  // The candidate list of the step now due; `pass` says whether the pass follows it.
   Lines step_lines(Players mover, bool concerned, bool& pass) const;
   // The mover's captures, of every kind or of one.
   Lines captures(Players mover) const;

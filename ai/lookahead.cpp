@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "ai/search.h"
+#include "ai/search_state.h"
 
 namespace {
 
@@ -19,9 +19,10 @@ Counts opponent_counts(Vorak const& s, Players mover) {
 
 bool elimination_lookahead(Vorak const& state, Players mover, Decision& decision) {
   Counts const c = opponent_counts(state, mover);
-  Actions const category = (c.v <= 2 && c.m > 2 && c.w > 2)   ? CAPTURE_VORAK
-                           : (c.v > 2 && c.m <= 2 && c.w > 2) ? CAPTURE_MORIEL
-                                                              : CAPTURE;
+  Actions const category =
+      (c.v <= LOW_STACKS && c.m > LOW_STACKS && c.w > LOW_STACKS)   ? CAPTURE_VORAK
+      : (c.v > LOW_STACKS && c.m <= LOW_STACKS && c.w > LOW_STACKS) ? CAPTURE_MORIEL
+                                                                    : CAPTURE;
   std::vector<std::string> first;
   state.get_moves_by_action(first, mover, 1, category);
   if (first.empty() && category != CAPTURE) state.get_moves_by_action(first, mover, 1, CAPTURE);

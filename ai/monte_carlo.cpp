@@ -6,8 +6,10 @@
 #include "ai/playout.h"
 #include "ai/search.h"
 
+unsigned searchThreads = 1;
+
 std::string Vorak::monte_carlo() {
   if (move_count % 2 == 1) return get_best_move();
-  WallClock clock{std::time(nullptr) + seconds_per_move};
-  return run_search<FastPlayout>(*this, clock);
+  WallClock const clock(std::time(nullptr) + seconds_per_move);
+  return search<FastPlayout>(*this, clock, program_context(), searchThreads);
 }

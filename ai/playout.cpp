@@ -1,69 +1,142 @@
-// The compact playout position: move lists, execution and the look-ahead without strings.
+// The compact playout position: lines kept up to date action by action, candidate lists drawn
+// from without building them, and the look-ahead without strings.
 #include "ai/playout.h"
 
 #include <algorithm>
+#include <array>
+#include <type_traits>
+
+#include "game/rules.h"
 
 namespace {
 
-using geometry::DIRECTIONS;
 using geometry::nearest;
+using geometry::RAY_BITS;
 
 inline std::uint64_t bit(int p) {
   return std::uint64_t{1} << p;
+}
+
+inline int lowest(std::uint64_t bits) {
+  return __builtin_ctzll(bits);
+}
+
+inline int highest(std::uint64_t bits) {
+  return 63 - __builtin_clzll(bits);
+}
+
+// Calls f(std::integral_constant<int, D>) for the six directions in order, so that each call
+// knows its direction at compile time.
+template <class F>
+inline void each_direction(F&& f) {
+  f(std::integral_constant<int, 0>{});
+  f(std::integral_constant<int, 1>{});
+  f(std::integral_constant<int, 2>{});
+  f(std::integral_constant<int, 3>{});
+  f(std::integral_constant<int, 4>{});
+  f(std::integral_constant<int, 5>{});
 }
 
 // Calls f(cell) for every set bit, in increasing cell order: the canonical sweep order.
 template <class F>
 inline void for_each_cell(std::uint64_t bits, F&& f) {
   while (bits) {
-    int const cell = __builtin_ctzll(bits);
+    int const cell = lowest(bits);
     bits &= bits - 1;
     f(cell);
   }
 }
 
 // Calls f(target, direction) for the nearest stack from `from` in each direction, in the
-// direction order of the line scan; the directions are unrolled so each knows its bit order.
+// direction order of the line scan.
 template <class F>
 inline void for_each_line(std::uint64_t occupied, int from, F&& f) {
-  int t;
-  if ((t = nearest<0>(occupied, from)) >= 0) f(t, 0);
-  if ((t = nearest<1>(occupied, from)) >= 0) f(t, 1);
-  if ((t = nearest<2>(occupied, from)) >= 0) f(t, 2);
-  if ((t = nearest<3>(occupied, from)) >= 0) f(t, 3);
-  if ((t = nearest<4>(occupied, from)) >= 0) f(t, 4);
-  if ((t = nearest<5>(occupied, from)) >= 0) f(t, 5);
+  each_direction([&](auto d) {
+    int const t = nearest<d>(occupied, from);
+    if (t >= 0) f(t, d);
+  });
 }
 
-// Positions are told apart by stamps: a copy is the same position, an action makes a new one.
-thread_local std::uint32_t next_stamp = 0;
+constexpr Pieces KINDS[] = {VORAK, MORIEL, WEMM};
 
-// The full capture list of the latest position asked for; the look-ahead of a step and its
-// candidate list would otherwise both sweep the board.
-struct CaptureCache {
-  std::uint32_t stamp = 0;
-  Players mover = NONE;
-  bool valid = false;
-  FastPlayout::List all;
-};
-thread_local CaptureCache cache;
+// For a set of directions (a bit each), which is the i-th.
+using NthDirection = std::array<std::array<std::uint8_t, 6>, 64>;
+
+constexpr NthDirection make_nth_direction() {
+  NthDirection nth{};
+  for (unsigned set = 0; set < 64; ++set) {
+    unsigned n = 0;
+    for (unsigned d = 0; d < 6; ++d)
+      if (set & (1u << d)) nth[set][n++] = static_cast<std::uint8_t>(d);
+  }
+  return nth;
+}
+
+constexpr NthDirection NTH_DIRECTION = make_nth_direction();
+
+// Each bit of a byte spread to a byte of its own: bit k to byte k.
+constexpr std::array<std::uint64_t, 256> make_spread() {
+  std::array<std::uint64_t, 256> spread{};
+  for (unsigned x = 0; x < 256; ++x)
+    for (unsigned k = 0; k < 8; ++k)
+      if (x & (1u << k)) spread[x] |= std::uint64_t{1} << (8 * k);
+  return spread;
+}
+
+constexpr std::array<std::uint64_t, 256> SPREAD = make_spread();
+
+// The number of set bits of each byte, in that byte: the first steps of a population count.
+// Without a population count instruction in the baseline instruction set the compiler would
+// call a library routine.
+inline std::uint64_t byte_counts(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ull);
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  return (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+}
 
 }  // namespace
 
+// How many actions each source of a list has (0 to 6), as three bit planes, and how many the
+// list holds up to each byte of sources: what drawing from the list needs, without a walk.
+struct FastPlayout::Census {
+  std::uint64_t ones, twos, fours;
+  std::uint64_t prefix;  // byte j: the actions of sources 0 to 8j + 7, when total < 256
+  std::size_t total;
+
+  explicit Census(Lines const& lines) {
+    // Two full adders of three directions each, then the carries added up.
+    std::uint64_t const a = lines.by[0], b = lines.by[1], c = lines.by[2];
+    std::uint64_t const d = lines.by[3], e = lines.by[4], f = lines.by[5];
+    std::uint64_t const sum1 = a ^ b ^ c, carry1 = (a & b) | (c & (a ^ b));
+    std::uint64_t const sum2 = d ^ e ^ f, carry2 = (d & e) | (f & (d ^ e));
+    std::uint64_t const carry3 = sum1 & sum2;
+    ones = sum1 ^ sum2;
+    twos = carry1 ^ carry2 ^ carry3;
+    fours = (carry1 & carry2) | (carry3 & (carry1 ^ carry2));
+    // At most 8 + 16 + 32 actions per byte of sources.
+    std::uint64_t const per_byte =
+        byte_counts(ones) + (byte_counts(twos) << 1) + (byte_counts(fours) << 2);
+    std::uint64_t const pairs =
+        (per_byte & 0x00FF00FF00FF00FFull) + ((per_byte >> 8) & 0x00FF00FF00FF00FFull);
+    total = static_cast<std::size_t>((pairs * 0x0001000100010001ull) >> 48);
+    prefix = per_byte * 0x0101010101010101ull;
+  }
+
+  unsigned actions_of(int source) const {
+    return static_cast<unsigned>(((ones >> source) & 1) + (((twos >> source) & 1) << 1) +
+                                 (((fours >> source) & 1) << 2));
+  }
+};
+
 FastPlayout::FastPlayout(Vorak const& state)
-    : count_{}, stacks_{}, kinds_{}, move_count_(state.move_count), stamp_(++next_stamp) {
+    : cell_{}, count_{}, stacks_{}, kinds_{}, ends_{}, higher_{}, move_count_(state.move_count) {
   for (int p = 0; p < CELLS; ++p) {
     int const c = geometry::PLAYABLE[p];
     Entry const& e = state.board[geometry::row_of(c)][geometry::column_of(c)];
-    bool const stack = (e.owner == WHITE || e.owner == BLACK) &&
-                       (e.piece == VORAK || e.piece == MORIEL || e.piece == WEMM);
-    owner_[p] = static_cast<std::uint8_t>(stack ? e.owner : NONE);
-    piece_[p] = static_cast<std::uint8_t>(stack ? e.piece : BLANK);
-    height_[p] = stack ? e.height : 0;
-    if (stack) {
-      stacks_[e.owner] |= bit(p);
-      kinds_[e.owner][e.piece] |= bit(p);
-    }
+    if (!holds_stack(e)) continue;
+    cell_[p] = make_cell(e.owner, e.piece, e.height);
+    stacks_[e.owner] |= bit(p);
+    kinds_[e.owner][e.piece] |= bit(p);
   }
   count_[WHITE][VORAK] = state.white_voraks;
   count_[WHITE][MORIEL] = state.white_moriels;
@@ -71,6 +144,9 @@ FastPlayout::FastPlayout(Vorak const& state)
   count_[BLACK][VORAK] = state.black_voraks;
   count_[BLACK][MORIEL] = state.black_moriels;
   count_[BLACK][WEMM] = state.black_wemms;
+  for_each_cell(occupied(), [&](int from) {
+    for (int d = 0; d < DIRECTIONS; ++d) repoint(from, d, 0, cell_[from], cell_[nearest(from, d)]);
+  });
 }
 
 std::string FastPlayout::text(Move move) {
@@ -83,149 +159,226 @@ std::string FastPlayout::text(Move move) {
   return std::string(digits, 4);
 }
 
+int FastPlayout::nearest(int from, int direction) const {
+  std::uint64_t const hit = RAY_BITS[from][direction] & occupied();
+  if (!hit) return NO_CELL;
+  // Even directions step to higher cell numbers, so the nearest stack is the lowest bit.
+  return direction % 2 == 0 ? lowest(hit) : highest(hit);
+}
+
+// Without branches: which stack is nearest is as good as random.
+template <int D>
+inline int FastPlayout::neighbour(std::uint64_t occupied, int from) {
+  static_assert(NO_CELL == 63, "the sentinel stands in for the missing bit");
+  std::uint64_t const hit = RAY_BITS[from][D] & occupied;
+  if constexpr (D % 2 == 0) {
+    return lowest(hit | bit(NO_CELL));
+  } else {
+    return (highest((hit << 1) | 1) - 1) & NO_CELL;  // -1 for no stack becomes NO_CELL
+  }
+}
+
+inline void FastPlayout::compare_heights(int from, int direction, Cell source, Cell to) {
+  std::uint64_t const higher = height_of(to) > height_of(source);
+  higher_[direction] = (higher_[direction] & ~bit(from)) | higher << from;
+}
+
+inline void FastPlayout::repoint(int from, int direction, unsigned was, Cell source, Cell to) {
+  ends_[direction][was] &= ~bit(from);
+  ends_[direction][class_of(to)] |= bit(from);
+  compare_heights(from, direction, source, to);
+}
+
 void FastPlayout::execute(Move move) {
-  stamp_ = ++next_stamp;
   move_count_ = move_count_ == 0 ? 2 : static_cast<std::uint16_t>(move_count_ + 1);
   if (move == PASS) return;
   int const from = move & 0xFF, to = move >> 8;
-  std::uint8_t const mover = owner_[from];
-  std::uint8_t const target_owner = owner_[to];
+
+  // A cell once emptied stays empty (every action goes from a stack onto a stack), so only
+  // the lines through `from` and `to` change; `from`'s own lines are left to the masks.
+  std::uint64_t const before = occupied();
+  int around[DIRECTIONS];
+  each_direction([&](auto d) { around[d] = neighbour<d>(before, from); });
+  // The direction of the action, from `from` to `to`.
+  unsigned const axis =
+      ((around[2] == to) | (around[3] == to)) + 2 * ((around[4] == to) | (around[5] == to));
+  int const forth = static_cast<int>(2 * axis) + (around[2 * axis + 1] == to);
+
+  Cell const moved = cell_[from], covered = cell_[to];
+  unsigned const mover = owner_of(moved), target_owner = owner_of(covered);
+  unsigned const kind = kind_of(moved), covered_kind = kind_of(covered);
   // Whatever sits on top of the target stops counting as a stack of its kind.
-  --count_[target_owner == WHITE ? WHITE : BLACK][piece_[to]];
-  kinds_[target_owner][piece_[to]] &= ~bit(to);
-  kinds_[mover][piece_[from]] &= ~bit(from);
-  kinds_[mover][piece_[from]] |= bit(to);
-  if (mover == target_owner) {
-    piece_[to] = piece_[from];
-    height_[to] = static_cast<std::uint16_t>(std::min(height_[to] + height_[from], 65535));
-  } else {
-    stacks_[target_owner] &= ~bit(to);
-    stacks_[mover] |= bit(to);
-    owner_[to] = mover;
-    piece_[to] = piece_[from];
-    height_[to] = height_[from];
+  --count_[target_owner][covered_kind];
+  kinds_[target_owner][covered_kind] &= ~bit(to);
+  kinds_[mover][kind] = (kinds_[mover][kind] & ~bit(from)) | bit(to);
+  stacks_[target_owner] &= ~bit(to);
+  stacks_[mover] = (stacks_[mover] & ~bit(from)) | bit(to);
+  // A stacking adds the heights (the tallest stack keeps the largest height there is); a
+  // capture puts the moved stack in the target's place.
+  Cell const stacked =
+      make_cell(mover, kind, std::min(height_of(moved) + height_of(covered), 65535u));
+  Cell const placed = mover == target_owner ? stacked : moved;
+  cell_[to] = placed;
+  cell_[from] = 0;
+
+  // The stacks on either side of `from` now see each other: on the other two axes, and on the
+  // action's axis `to` and the stack behind `from`. The empty cell NO_CELL takes whatever is
+  // set for it; the masks keep it out of every list.
+  unsigned const was = class_of(moved);
+  static constexpr int OTHER_AXES[3][2] = {{2, 4}, {0, 4}, {0, 2}};
+  for (int d : OTHER_AXES[axis]) {
+    int const a = around[d], b = around[d + 1];
+    repoint(a, d + 1, was, cell_[a], cell_[b]);
+    repoint(b, d, was, cell_[b], cell_[a]);
   }
-  stacks_[mover] &= ~bit(from);
-  owner_[from] = NONE;
-  piece_[from] = BLANK;
-  height_[from] = 0;
+  int const behind = around[forth ^ 1];
+  repoint(to, forth ^ 1, was, placed, cell_[behind]);
+  repoint(behind, forth, was, cell_[behind], placed);
+
+  // Every line that ends at `to` now ends at a stack of another class or height, and `to`'s
+  // own lines start from another height. (The line from behind is moved again, to the same.)
+  unsigned const covered_class = class_of(covered), placed_class = class_of(placed);
+  std::uint64_t const after = occupied();
+  each_direction([&](auto d) {
+    int const t = neighbour<d>(after, to);
+    Cell const ct = cell_[t];
+    ends_[d ^ 1][covered_class] &= ~bit(t);
+    ends_[d ^ 1][placed_class] |= bit(t);
+    compare_heights(t, d ^ 1, ct, placed);
+    compare_heights(to, d, placed, ct);
+  });
+}
+
+FastPlayout::Lines FastPlayout::captures(Players mover) const {
+  int const other = opponent_of(mover) << 2;
+  Lines lines;
+  for (int d = 0; d < DIRECTIONS; ++d)
+    lines.by[d] = (ends_[d][other | VORAK] | ends_[d][other | MORIEL] | ends_[d][other | WEMM]) &
+                  ~higher_[d] & stacks_[mover];
+  return lines;
+}
+
+FastPlayout::Lines FastPlayout::captures(Players mover, Pieces kind) const {
+  int const target = class_of(opponent_of(mover), kind);
+  Lines lines;
+  for (int d = 0; d < DIRECTIONS; ++d)
+    lines.by[d] = ends_[d][target] & ~higher_[d] & stacks_[mover];
+  return lines;
+}
+
+FastPlayout::Lines FastPlayout::step_lines(Players mover, bool concerned, bool& pass) const {
+  Lines lines{};
+  pass = false;
+  if (mover != WHITE && mover != BLACK) return lines;
+
+  if (move_count_ % 2 == 0) {
+    // First action of a turn: captures only. Unless concerned, only those of the highest
+    // kind that can be captured at all: Voraks, else Moriels, else Wemms.
+    if (concerned) return captures(mover);
+    for (Pieces kind : KINDS) {
+      lines = captures(mover, kind);
+      if (any(lines)) break;
+    }
+    return lines;
+  }
+
+  // Second action: a strong stacking onto a kind of which the mover has plenty if there is
+  // one, else every capture and every stacking that keeps a stack of the covered kind; then
+  // the pass, unless concerned.
+  pass = !concerned;
+  std::uint16_t const(&own)[4] = count_[mover];
+  if (!concerned) {
+    std::uint64_t sources = 0;
+    for (Pieces kind : KINDS)
+      if (rules::strong(kind)) sources |= kinds_[mover][kind];
+    for (int d = 0; d < DIRECTIONS; ++d) {
+      std::uint64_t onto = 0;
+      for (Pieces kind : KINDS)
+        if (own[kind] >= rules::PLENTY) onto |= ends_[d][class_of(mover, kind)];
+      lines.by[d] = onto & sources;
+    }
+    if (any(lines)) return lines;
+  }
+  lines = captures(mover);
+  for (Pieces kind : KINDS)
+    if (own[kind] >= rules::KEEP_ONE)
+      for (int d = 0; d < DIRECTIONS; ++d)
+        lines.by[d] |= ends_[d][class_of(mover, kind)] & stacks_[mover];
+  return lines;
+}
+
+FastPlayout::Move FastPlayout::nth(Lines const& lines, Census const& census, std::size_t i) const {
+  int source;
+  if (census.total < 256) {
+    // Without branches, which would be as good as random here: the byte of sources whose
+    // running total passes i, by binary search; then the source within it, by comparing the
+    // running totals of its eight sources with i all at once.
+    auto running = [&](int byte) { return (census.prefix >> (8 * byte)) & 0xFF; };
+    int byte = 0;
+    byte += 4 * (running(byte + 3) <= i);
+    byte += 2 * (running(byte + 1) <= i);
+    byte += running(byte) <= i;
+    i -= ((census.prefix << 8) >> (8 * byte)) & 0xFF;
+    auto bits = [&](std::uint64_t plane) { return SPREAD[(plane >> (8 * byte)) & 0xFF]; };
+    std::uint64_t const within =
+        (bits(census.ones) + (bits(census.twos) << 1) + (bits(census.fours) << 2)) *
+        0x0101010101010101ull;  // each at most 48
+    std::uint64_t const passed =
+        ((within | 0x8080808080808080ull) - (i + 1) * 0x0101010101010101ull) &
+        0x8080808080808080ull;
+    int const k = lowest(passed) >> 3;
+    i -= ((within << 8) >> (8 * k)) & 0xFF;
+    source = 8 * byte + k;
+  } else {
+    std::uint64_t sources = 0;
+    for (int d = 0; d < DIRECTIONS; ++d) sources |= lines.by[d];
+    for (;;) {
+      source = lowest(sources);
+      sources &= sources - 1;
+      std::size_t const n = census.actions_of(source);
+      if (i < n) break;
+      i -= n;
+    }
+  }
+  return make_move(source, nearest(source, NTH_DIRECTION[directions_of(lines, source)][i]));
+}
+
+bool FastPlayout::pick(Players mover, bool concerned, boost::random::mt19937& engine,
+                       Move& move) const {
+  bool pass = false;
+  Lines const lines = step_lines(mover, concerned, pass);
+  Census const census(lines);
+  std::size_t const total = census.total + (pass ? 1 : 0);
+  if (total == 0) return false;
+  std::size_t const i = static_cast<std::size_t>(draw_index(engine, total));
+  move = i == census.total ? PASS : nth(lines, census, i);
+  return true;
+}
+
+template <class F>
+void FastPlayout::for_each(Lines const& lines, F&& f) const {
+  std::uint64_t sources = 0;
+  for (int d = 0; d < DIRECTIONS; ++d) sources |= lines.by[d];
+  while (sources) {
+    int const s = lowest(sources);
+    sources &= sources - 1;
+    unsigned directions = directions_of(lines, s);
+    do {
+      int const d = lowest(directions);
+      directions &= directions - 1;
+      if (f(make_move(s, nearest(s, d)))) return;
+    } while (directions);
+  }
 }
 
 void FastPlayout::candidates(Players mover, bool concerned, List& list) const {
-  if (mover != WHITE && mover != BLACK) return;
-  bool const opening = move_count_ % 2 == 0;
-  std::uint64_t const occupied = this->occupied();
-  std::uint16_t const(&own)[4] = count_[mover];
-
-  if (opening) {
-    // First action of a turn: captures only. Unless concerned, only those of the highest
-    // kind that can be captured at all: Voraks, else Moriels, else Wemms.
-    bool const cached = cache.valid && cache.stamp == stamp_ && cache.mover == mover;
-    if (concerned) {
-      if (cached)
-        filter_captures(cache.all, BLANK, list);
-      else
-        captures(mover, BLANK, list);
-      return;
-    }
-    if (cached) {
-      for (Pieces kind : {VORAK, MORIEL, WEMM}) {
-        filter_captures(cache.all, kind, list);
-        if (!list.empty()) return;
-      }
-      return;
-    }
-    Players const other = opponent_of(mover);
-    for (Pieces kind : {VORAK, MORIEL, WEMM}) {
-      captures_onto(mover, kinds_[other][kind], list);
-      if (!list.empty()) return;
-    }
-    return;
-  }
-
-  // Second action: a Vorak or Moriel stacking onto a kind of which the mover has 7 or more
-  // stacks if there is one, else every capture and every stacking that keeps 2 of a kind;
-  // then the pass, unless concerned.
-  if (!concerned && (own[VORAK] >= 7 || own[MORIEL] >= 7 || own[WEMM] >= 7)) {
-    for_each_cell(kinds_[mover][VORAK] | kinds_[mover][MORIEL], [&](int from) {
-      for_each_line(occupied, from, [&](int to, int) {
-        if (owner_[to] == mover && own[piece_[to]] >= 7) list.push(make_move(from, to));
-      });
-    });
-    if (!list.empty()) {
-      list.push(PASS);
-      return;
-    }
-  }
-  for_each_cell(stacks_[mover], [&](int from) {
-    for_each_line(occupied, from, [&](int to, int) {
-      Move const m = make_move(from, to);
-      if (owner_[to] != mover) {
-        if (height_[to] <= height_[from]) list.push(m);
-      } else if (own[piece_[to]] >= 2) {
-        list.push(m);
-      }
-    });
+  bool pass = false;
+  Lines const lines = step_lines(mover, concerned, pass);
+  for_each(lines, [&](Move m) {
+    list.push(m);
+    return false;
   });
-  if (!concerned) list.push(PASS);
-}
-
-void FastPlayout::legal(Players mover, List& list) const {
-  if (move_count_ % 2 == 0) {
-    captures(mover, BLANK, list);
-  } else {
-    candidates(mover, true, list);  // every capture and stacking, without the pass
-    list.push(PASS);
-  }
-}
-
-void FastPlayout::captures(Players mover, Pieces kind, List& list) const {
-  std::uint64_t const occupied = this->occupied();
-  for_each_cell(stacks_[mover], [&](int from) {
-    for_each_line(occupied, from, [&](int to, int) {
-      if (owner_[to] != mover && height_[to] <= height_[from] &&
-          (kind == BLANK || piece_[to] == kind))
-        list.push(make_move(from, to));
-    });
-  });
-}
-
-void FastPlayout::captures_onto(Players mover, std::uint64_t targets, List& list) const {
-  std::uint64_t const occupied = this->occupied();
-  // A sweep lists the capture S -> T by its source S, then by the direction from S to T.
-  std::uint16_t keys[MAX_MOVES];
-  std::size_t const begin = list.size();
-  std::size_t n = 0;
-  for_each_cell(targets, [&](int to) {
-    for_each_line(occupied, to, [&](int from, int d) {
-      if (owner_[from] != mover || height_[to] > height_[from]) return;
-      std::uint16_t const key = static_cast<std::uint16_t>(from * DIRECTIONS + (d ^ 1));
-      std::size_t i = n++;
-      list.push(make_move(from, to));
-      for (; i > 0 && keys[i - 1] > key; --i) {
-        keys[i] = keys[i - 1];
-        list.set(begin + i, list[begin + i - 1]);
-      }
-      keys[i] = key;
-      list.set(begin + i, make_move(from, to));
-    });
-  });
-}
-
-FastPlayout::List const& FastPlayout::all_captures(Players mover) const {
-  if (!(cache.valid && cache.stamp == stamp_ && cache.mover == mover)) {
-    cache.all.clear();
-    captures(mover, BLANK, cache.all);
-    cache.stamp = stamp_;
-    cache.mover = mover;
-    cache.valid = true;
-  }
-  return cache.all;
-}
-
-void FastPlayout::filter_captures(List const& all, Pieces kind, List& list) const {
-  for (std::size_t i = 0; i < all.size(); ++i)
-    if (kind == BLANK || piece_[all[i] >> 8] == kind) list.push(all[i]);
+  if (pass) list.push(PASS);
 }
 
 FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsigned kinds) const {
@@ -236,16 +389,16 @@ FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsig
   std::uint64_t const occupied = this->occupied() & ~bit(moved_from);
   Players const other = opponent_of(mover);
   std::uint64_t targets = 0;
-  for (Pieces k : {VORAK, MORIEL, WEMM})
+  for (Pieces k : KINDS)
     if (kinds & (1u << k)) targets |= kinds_[other][k];
   targets &= ~bit(moved_to);
   int best = -1;
   Move best_move = NO_MOVE;
   for_each_cell(targets, [&](int to) {
     for_each_line(occupied, to, [&](int from, int d) {
-      bool const moved = from == moved_to;
-      if (!moved && owner_[from] != mover) return;
-      if (height_[to] > height_[moved ? moved_from : from]) return;
+      Cell const source = cell_[from == moved_to ? moved_from : from];
+      if (owner_of(source) != static_cast<unsigned>(mover)) return;
+      if (height_of(cell_[to]) > height_of(source)) return;
       int const key = from * DIRECTIONS + (d ^ 1);  // d ^ 1 is the direction from S to T
       if (best < 0 || key < best) {
         best = key;
@@ -270,36 +423,33 @@ Players FastPlayout::winner(std::uint16_t const (&count)[3][4]) {
 bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   Players const other = opponent_of(mover);
   unsigned const v = count_[other][VORAK], m = count_[other][MORIEL], w = count_[other][WEMM];
-  Pieces const kind = (v <= 2 && m > 2 && w > 2)   ? VORAK
-                      : (v > 2 && m <= 2 && w > 2) ? MORIEL
-                                                   : BLANK;
-  List const& all = all_captures(mover);
-  List first;
-  filter_captures(all, kind, first);
-  List const& tried = first.empty() ? all : first;
+  Pieces const kind = (v <= LOW_STACKS && m > LOW_STACKS && w > LOW_STACKS)   ? VORAK
+                      : (v > LOW_STACKS && m <= LOW_STACKS && w > LOW_STACKS) ? MORIEL
+                                                                              : BLANK;
+  Lines first = kind == BLANK ? Lines{} : captures(mover, kind);
+  if (!any(first)) first = captures(mover);
 
-  for (std::size_t i = 0; i < tried.size(); ++i) {
-    Move const m1 = tried[i];
+  bool decided = false;
+  for_each(first, [&](Move m1) {
     int const t1 = m1 >> 8;
     std::uint16_t after[3][4];
     std::copy(&count_[0][0], &count_[0][0] + 12, &after[0][0]);
-    --after[owner_[t1] == WHITE ? WHITE : BLACK][piece_[t1]];
+    --after[owner_of(cell_[t1])][kind_of(cell_[t1])];
     Players const over = winner(after);
     if (over != NONE) {
       decision = Decision{over, text(m1), std::string()};
-      return true;
+      return decided = true;
     }
     unsigned last_kinds = 0;
-    for (Pieces k : {VORAK, MORIEL, WEMM})
+    for (Pieces k : KINDS)
       if (after[other][k] == 1) last_kinds |= 1u << k;
-    if (!last_kinds) return false;  // no kind down to its last stack: give up entirely
+    if (!last_kinds) return true;  // no kind down to its last stack: give up entirely
 
     Move const m2 = first_capture_after(mover, m1, last_kinds);
-    if (m2 != NO_MOVE) {
-      --after[other][piece_[m2 >> 8]];
-      decision = Decision{winner(after), text(m1), text(m2)};
-      return true;
-    }
-  }
-  return false;
+    if (m2 == NO_MOVE) return false;
+    --after[other][kind_of(cell_[m2 >> 8])];
+    decision = Decision{winner(after), text(m1), text(m2)};
+    return decided = true;
+  });
+  return decided;
 }

@@ -1,13 +1,15 @@
 // The compact playout position the search plays on: the same rules as the state's member
-// functions, with moves as small integers, precomputed rays and bit sets of each colour's
-// stacks. For the same draws it makes exactly the same moves as the member functions do.
+// functions, with moves as small integers and every stack's lines kept up to date as bit sets,
+// so that a candidate list is counted and drawn from without being built. For the same draws it
+// makes exactly the same moves as the member functions do.
 #ifndef DRAVIX_AI_PLAYOUT_H
 #define DRAVIX_AI_PLAYOUT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "ai/search.h"
+#include "ai/search_state.h"
 #include "game/geometry.h"
 #include "game/vorak.h"
 
@@ -20,7 +22,7 @@ class FastPlayout {
   static constexpr int CELLS = geometry::PLAYABLE_CELLS;
   static constexpr std::size_t MAX_MOVES = geometry::PLAYABLE_CELLS * geometry::DIRECTIONS + 1;
 
-  // A move list on the stack; its owner clears and refills it, so nothing is allocated.
+  // A move list on the stack, for the tests that compare whole lists.
   class List {
    public:
     void clear() { size_ = 0; }
@@ -28,7 +30,6 @@ class FastPlayout {
     std::size_t size() const { return size_; }
     Move operator[](std::size_t i) const { return moves_[i]; }
     void push(Move m) { moves_[size_++] = m; }
-    void set(std::size_t i, Move m) { moves_[i] = m; }
 
    private:
     Move moves_[MAX_MOVES];
@@ -43,46 +44,102 @@ class FastPlayout {
     return ::opponent_low(count_[other][VORAK], count_[other][MORIEL], count_[other][WEMM]);
   }
   bool lookahead(Players mover, Decision& decision) const;
+
+  // The step's candidate list in the member functions' order.
   void candidates(Players mover, bool concerned, List& list) const;
-  // Every legal action of the mover now: any capture to open a turn; any capture, stacking
-  // that keeps two of a kind, or the pass as the second action.
-  void legal(Players mover, List& list) const;
-  // The colour that has won by elimination, or NONE while every kind of both is on the board.
+
+  // Draws the step's action from the candidate list with draw_index(engine, size), without
+  // building the list. False, without a draw, when there is no candidate.
+  bool pick(Players mover, bool concerned, boost::random::mt19937& engine, Move& move) const;
+
+  // Every legal action of the mover now, in list order: any capture to open a turn; as the
+  // second action any capture, any stacking that keeps a stack of the covered kind, then the
+  // pass.
+  void legal(Players mover, List& list) const {
+    candidates(mover, true, list);
+    if (move_count_ % 2 == 1) list.push(PASS);
+  }
+  // The colour that has won by elimination, or NONE while both have every kind.
   Players winner() const { return winner(count_); }
-  // How many stacks `player` has of `kind`.
-  unsigned short count(Players player, Pieces kind) const { return count_[player][kind]; }
-  // The kind of the stack a move lands on, before it is made.
-  Pieces target_kind(Move move) const { return static_cast<Pieces>(piece_[move >> 8]); }
+
   void execute(Move move);
 
   static Move make_move(int from, int to) { return static_cast<Move>(from | (to << 8)); }
   static std::string text(Move move);
 
  private:
-  // The mover's captures whose target is `kind` (BLANK: any kind), in list order.
-  void captures(Players mover, Pieces kind, List& list) const;
-  // The mover's captures of the opposing stacks in `targets`, in list order; found from the
-  // targets' side, which is cheaper when they are few.
-  void captures_onto(Players mover, std::uint64_t targets, List& list) const;
+  static constexpr int DIRECTIONS = geometry::DIRECTIONS;
+  static constexpr int NO_CELL = 63;  // a cell number beyond the board: "no stack there"
+
+  // A stack as one word: its class, owner (Players) times 4 plus top kind (Pieces), in the low
+  // byte and its height in the upper half. An empty cell is 0, class 0.
+  using Cell = std::uint32_t;
+  static Cell make_cell(unsigned owner, unsigned kind, unsigned height) {
+    return owner << 2 | kind | height << 16;
+  }
+  static unsigned class_of(Cell c) { return c & 0xF; }
+  static unsigned owner_of(Cell c) { return (c & 0xF) >> 2; }
+  static unsigned kind_of(Cell c) { return c & 3; }
+  static unsigned height_of(Cell c) { return c >> 16; }
+  static constexpr int CLASSES = 12;
+  static int class_of(Players owner, Pieces kind) { return owner << 2 | kind; }
+
+  // A candidate list as bit sets of sources, one per direction: bit s of by[d] says that the
+  // stack on s has an action onto the nearest stack in direction d. The list itself is every
+  // such pair, ordered by source cell, then direction: the order of the member functions.
+  struct Lines {
+    std::uint64_t by[DIRECTIONS];
+  };
+  struct Census;
+
+  // The directions (a bit each) in which the stack on `source` has an action of the list.
+  static unsigned directions_of(Lines const& lines, int source) {
+    unsigned directions = 0;
+    for (int d = 0; d < DIRECTIONS; ++d)
+      directions |= static_cast<unsigned>((lines.by[d] >> source) & 1) << d;
+    return directions;
+  }
+  static bool any(Lines const& lines) {
+    return (lines.by[0] | lines.by[1] | lines.by[2] | lines.by[3] | lines.by[4] | lines.by[5]) != 0;
+  }
+  // The candidate list of the step now due; `pass` says whether the pass follows it.
+  Lines step_lines(Players mover, bool concerned, bool& pass) const;
+  // The mover's captures, of every kind or of one.
+  Lines captures(Players mover) const;
+  Lines captures(Players mover, Pieces kind) const;
+  // The i-th action of the list, i below the census's total.
+  Move nth(Lines const& lines, Census const& census, std::size_t i) const;
+  // Calls f(move) for the actions of the list in order until it returns true.
+  template <class F>
+  void for_each(Lines const& lines, F&& f) const;
+
+  int nearest(int from, int direction) const;
+  // The nearest stack from `from` in direction D among `occupied`, or NO_CELL.
+  template <int D>
+  static int neighbour(std::uint64_t occupied, int from);
+  // The line of the stack on `from` in `direction`, which ended at a stack of class `was`, now
+  // ends at `to` (a cell, or the empty cell NO_CELL).
+  void repoint(int from, int direction, unsigned was, Cell source, Cell to);
+  // Whether a line of `source` that ends at `to` is one of the captures it cannot make.
+  void compare_heights(int from, int direction, Cell source, Cell to);
+
   // After the mover's capture m1 (not made on the board), the first capture in list order of
   // an opposing stack whose kind is in `kinds` (a bit per Pieces value), or NO_MOVE.
   Move first_capture_after(Players mover, Move m1, unsigned kinds) const;
-  // Every capture of the mover in list order, shared by the look-ahead and the candidate list
-  // of the same step.
-  List const& all_captures(Players mover) const;
-  // The captures of `all` whose target is `kind`, in their order.
-  void filter_captures(List const& all, Pieces kind, List& list) const;
   static Players winner(std::uint16_t const (&count)[3][4]);
   std::uint64_t occupied() const { return stacks_[WHITE] | stacks_[BLACK]; }
 
-  std::uint8_t owner_[CELLS];  // Players, per playable cell number
-  std::uint8_t piece_[CELLS];  // Pieces
-  std::uint16_t height_[CELLS];
-  std::uint16_t count_[3][4];  // stacks per [Players][Pieces]; the state's six counters
-  std::uint64_t stacks_[3];    // playable cells holding each colour's stacks, per Players
+  // Per playable cell number, and up to NO_CELL, which stands for "no stack".
+  Cell cell_[NO_CELL + 1];
+  std::uint16_t count_[3][4];  // stacks per [Players][Pieces]
+  std::uint64_t stacks_[3];    // the cells holding each colour's stacks
   std::uint64_t kinds_[3][4];  // the same per [Players][Pieces] of the top piece
+  // Per direction and class, the stacks whose line in that direction ends at a stack of that
+  // class (class 0: at no stack); and per direction, those whose line ends at a higher stack.
+  // The cells emptied since are left in; the stacks of the colour asked for mask them out.
+  std::uint64_t ends_[DIRECTIONS][CLASSES];
+  std::uint64_t higher_[DIRECTIONS];
   std::uint16_t move_count_;
-  std::uint32_t stamp_;  // names the position: copies share it, every action draws a new one
 };
 
 #endif

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ai/search.h"
+#include "ai/search_state.h"
 #include "game/vorak.h"
 
 class ReferencePlayout {
@@ -37,6 +37,15 @@ class ReferencePlayout {
       state_.get_moves_by_action(list, mover, step, ANY);
     else
       state_.get_moves(list, mover, step);
+  }
+
+  // Draws the step's action from the candidate list; false, without a draw, when it is empty.
+  bool pick(Players mover, bool concerned, boost::random::mt19937& engine, Move& move) const {
+    List list;
+    candidates(mover, concerned, list);
+    if (list.empty()) return false;
+    move = list[static_cast<std::size_t>(draw_index(engine, list.size()))];
+    return true;
   }
 
   void execute(Move const& move) { state_.execute_move(move, false); }

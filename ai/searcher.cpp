@@ -1,27 +1,27 @@
 #include "ai/searcher.h"
 
+#include <ctime>
 #include <iostream>
-#include <streambuf>
 
-namespace {
+#include "ai/playout.h"
+#include "ai/search.h"
 
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return c; }
+struct Searcher::Tables {
+  explicit Tables(std::uint32_t seed) : engine(seed) {}
+  boost::random::mt19937 engine;
+  SequenceTable best;
+  SequenceTable worst;
 };
 
-}  // namespace
-
-// For now the program-wide tables and engine serve every searcher.
-struct Searcher::Tables {};
-
-Searcher::Searcher(std::uint32_t) : tables_(std::make_unique<Tables>()) {}
+Searcher::Searcher(std::uint32_t seed) : tables_(std::make_unique<Tables>(seed)) {}
 Searcher::~Searcher() = default;
 
 std::string Searcher::choose(Vorak& position, SearchSettings const& settings) {
-  NullBuffer null;
-  std::streambuf* const saved = settings.report ? nullptr : std::cout.rdbuf(&null);
-  std::string move = position.monte_carlo();
-  if (saved != nullptr) std::cout.rdbuf(saved);
-  return move;
+  SearchContext const context{tables_->engine, tables_->best, tables_->worst,
+                              settings.report ? &std::cout : nullptr};
+  if (position.move_count % 2 == 1) return choose_sequence(position, context);
+  if (settings.steps > 0)
+    return search<FastPlayout>(position, StepClock{settings.steps}, context, settings.threads);
+  WallClock const clock(std::time(nullptr) + position.seconds_per_move);
+  return search<FastPlayout>(position, clock, context, settings.threads);
 }

@@ -13,6 +13,9 @@
 struct SearchSettings {
   unsigned threads = 1;  // searchers of the same position at once; 0: every core
   bool report = true;    // the search's console report on standard output
+  // When set, each thread's search ends after this many clock checks instead of at the
+  // deadline, so that a search repeats exactly (for tests).
+  std::uint64_t steps = 0;
 };
 
 class Searcher {
@@ -24,7 +27,8 @@ class Searcher {
 
   // The action to play now for `position.own_player`, chosen as Vorak::monte_carlo chooses:
   // a search of `position.seconds_per_move` for the first action of a turn, the same tables
-  // read again for the second. Writes the search tallies into `position`.
+  // read again for the second. Writes the search tallies into `position`. Without a report it
+  // writes nothing anywhere; with one, it writes to std::cout as the program's search does.
   std::string choose(Vorak& position, SearchSettings const& settings);
 
  private:

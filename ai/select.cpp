@@ -3,11 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "ai/search.h"
+#include "ai/search_state.h"
 
 SequenceTable bestMoves;
 SequenceTable worstMoves;
 std::uint64_t playoutActions = 0;
+
+SearchContext program_context() {
+  return SearchContext{gen, bestMoves, worstMoves, &std::cout, &playoutActions};
+}
 
 namespace {
 
@@ -24,10 +28,15 @@ bool legal_second_action(Vorak const& state, std::string const& move) {
 }  // namespace
 
 std::string Vorak::get_best_move() {
-  bool const first_action = move_count % 2 == 0;
+  return choose_sequence(*this, program_context());
+}
+
+std::string choose_sequence(Vorak& state, SearchContext const& context) {
+  bool const first_action = state.move_count % 2 == 0;
+  std::ostream* const out = context.out;
   std::string chosen;
   std::uint32_t kept = 0;
-  for (auto const& entry : bestMoves) {
+  for (auto const& entry : context.best) {
     if (entry.second > kept) {
       kept = entry.second;
       chosen = entry.first;
@@ -35,7 +44,7 @@ std::string Vorak::get_best_move() {
   }
   bool const won = kept > 0;
   if (!won) {
-    for (auto const& entry : worstMoves) {
+    for (auto const& entry : context.worst) {
       if (kept == 0 || entry.second < kept) {
         kept = entry.second;
         chosen = entry.first;
@@ -44,28 +53,29 @@ std::string Vorak::get_best_move() {
   }
 
   if (kept == 0) {
-    if (first_action)
-      std::cout << "Of the " << playouts << " games played, no winning move sequences found."
-                << "\n";
-    return random_ai();
+    if (first_action && out)
+      *out << "Of the " << state.playouts << " games played, no winning move sequences found."
+           << "\n";
+    return random_choice(state, context);
   }
 
   if (first_action) {
-    if (won)
-      std::cout << "Of the " << playouts << " games completed, " << wins
-                << " were winning games\nplayed using " << bestMoves.size()
-                << " different starting sequences.\nOf those this sequence (" << chosen
-                << ") resulted in " << kept << " wins,\nwhich is the best result."
-                << "\n";
-    else
-      std::cout << "Of the " << playouts << " games completed, " << losses
-                << " were losing games\nplayed using " << worstMoves.size()
-                << " different starting sequences.\nOf those this sequence (" << chosen
-                << ") resulted in " << kept << " loses,\nwhich is the best (lowest) result."
-                << "\n";
+    if (out && won) {
+      *out << "Of the " << state.playouts << " games completed, " << state.wins
+           << " were winning games\nplayed using " << context.best.size()
+           << " different starting sequences.\nOf those this sequence (" << chosen
+           << ") resulted in " << kept << " wins,\nwhich is the best result."
+           << "\n";
+    } else if (out) {
+      *out << "Of the " << state.playouts << " games completed, " << state.losses
+           << " were losing games\nplayed using " << context.worst.size()
+           << " different starting sequences.\nOf those this sequence (" << chosen
+           << ") resulted in " << kept << " loses,\nwhich is the best (lowest) result."
+           << "\n";
+    }
     // Playouts lost before the program's first action (it had no capture) count under the
     // placeholder alone, which is no move: the random player then decides, passing if need be.
-    if (chosen.size() < 4) return random_ai();
+    if (chosen.size() < 4) return random_choice(state, context);
     return chosen.substr(0, 4);
   }
 
@@ -74,6 +84,6 @@ std::string Vorak::get_best_move() {
   // falls back on the random player rather than sending something the server must refuse.
   if (chosen.size() == 4) return std::string();
   std::string const second = chosen.size() >= 8 ? chosen.substr(4, 4) : std::string("W");
-  if (second != "W" && legal_second_action(*this, second)) return second;
-  return random_ai();
+  if (second != "W" && legal_second_action(state, second)) return second;
+  return random_choice(state, context);
 }

@@ -12,16 +12,7 @@ constexpr std::uint64_t CLOCK_EVERY = 8;
 }  // namespace
 
 TreeSearch::TreeSearch(std::uint64_t seed, TreeSettings const& settings)
-    : settings_(settings), rng_(seed | 1) {}
-
-std::uint32_t TreeSearch::draw(std::size_t n) {
-  // xorshift64*: fast, and good enough to pick among a few dozen actions.
-  rng_ ^= rng_ >> 12;
-  rng_ ^= rng_ << 25;
-  rng_ ^= rng_ >> 27;
-  auto const r = static_cast<std::uint32_t>((rng_ * 2685821657736338717ULL) >> 32);
-  return static_cast<std::uint32_t>((std::uint64_t{r} * n) >> 32);
-}
+    : settings_(settings), engine_(static_cast<std::uint32_t>(seed ^ (seed >> 32))) {}
 
 void TreeSearch::run(Vorak const& root, Clock::time_point deadline, std::atomic<bool> const& stop) {
   nodes_.clear();
@@ -115,10 +106,9 @@ Players TreeSearch::play_out(FastPlayout& p, Players mover) {
       Decision decision;
       if (p.lookahead(mover, decision)) return decision.winner;
     }
-    list_.clear();
-    p.candidates(mover, false, list_);
-    if (list_.empty()) return opponent_of(mover);
-    p.execute(list_[draw(list_.size())]);
+    FastPlayout::Move move;
+    if (!p.pick(mover, false, engine_, move)) return opponent_of(mover);
+    p.execute(move);
     if (p.move_count() % 2 == 0) mover = opponent_of(mover);
   }
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <boost/random/mersenne_twister.hpp>
+
 #include "ai/playout.h"
 #include "game/vorak.h"
 
@@ -62,11 +64,10 @@ class TreeSearch {
   std::uint32_t select(Node const& node) const;
   // Plays random actions by the policy until the game is decided; returns the winner.
   Players play_out(FastPlayout& p, Players mover);
-  std::uint32_t draw(std::size_t n);
   std::uint32_t child_by_move(std::uint32_t node, Move move) const;
 
   TreeSettings settings_;
-  std::uint64_t rng_;
+  boost::random::mt19937 engine_;
   std::vector<Node> nodes_;
   std::vector<std::uint32_t> path_;
   std::vector<Players> movers_;  // who played each action of the path

@@ -1,16 +1,20 @@
-// Measures the search's throughput: runs the real monte_carlo search on one position and
-// reports playouts per second.
+// Measures the search's throughput: runs the real monte_carlo search on one position, with one
+// thread or several, and reports playouts per second.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
 #include <boost/random/uniform_int_distribution.hpp>
 
+#include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
 #include "game/setup.h"
@@ -25,13 +29,16 @@ struct Options {
   Players player = WHITE;
   unsigned short seconds = 5;
   std::uint32_t seed = 1;
-  bool reference = false;  // search through the member functions instead of the fast form
+  bool reference = false;   // search through the member functions instead of the fast form
+  std::uint64_t steps = 0;  // when set, a clock of this many checks replaces the wall clock
+  unsigned threads = 1;     // searchers at once; 0: one per core
 };
 
 [[noreturn]] void usage(std::string const& error) {
   std::cerr << "dravix-bench: " << error << "\n"
             << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
-               " [--player white|black] [--seconds S] [--seed X] [--reference]\n";
+               " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
+               " [--reference]\n";
   std::exit(2);
 }
 
@@ -67,6 +74,11 @@ Options parse(int argc, char** argv) {
     } else if (arg == "--seconds") {
       o.seconds = static_cast<unsigned short>(number(arg, value, 3600));
       if (o.seconds == 0) usage("--seconds must be at least 1");
+    } else if (arg == "--steps") {
+      o.steps = number(arg, value, 0xFFFFFFFFul);
+      if (o.steps == 0) usage("--steps must be at least 1");
+    } else if (arg == "--threads") {
+      o.threads = static_cast<unsigned>(number(arg, value, 1024));
     } else if (arg == "--seed") {
       o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
     } else {
@@ -132,24 +144,40 @@ int main(int argc, char** argv) {
   state.print_piece_counts();
 
   gen.seed(o.seed);
+  std::clock_t const cpu_start = std::clock();
   auto const start = std::chrono::steady_clock::now();
   std::string move;
-  if (o.reference) {
-    WallClock clock{std::time(nullptr) + state.seconds_per_move};
-    move = run_search<ReferencePlayout>(state, clock);
+  if (o.steps > 0) {
+    // Every thread gets the same number of clock checks.
+    StepClock const clock{o.steps};
+    move = o.reference ? search<ReferencePlayout>(state, clock, program_context(), o.threads)
+                       : search<FastPlayout>(state, clock, program_context(), o.threads);
+  } else if (o.reference) {
+    WallClock const clock(std::time(nullptr) + state.seconds_per_move);
+    move = search<ReferencePlayout>(state, clock, program_context(), o.threads);
   } else {
+    searchThreads = o.threads;
     move = state.monte_carlo();
   }
   auto const stop = std::chrono::steady_clock::now();
   double const seconds = std::chrono::duration<double>(stop - start).count();
+  double const cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
 
-  std::cout << "chosen move: " << (move.empty() ? "pass" : move) << "\n"
+  unsigned const threads =
+      o.threads ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+  std::cout << "threads: " << threads << "\n"
+            << "chosen move: " << (move.empty() ? "pass" : move) << "\n"
             << "elapsed seconds: " << seconds << "\n"
             << "playouts: " << state.playouts << " (won " << state.wins << ", lost " << state.losses
             << ")\n"
             << "average actions per playout: "
             << (state.playouts ? static_cast<double>(playoutActions) / state.playouts : 0.0) << "\n"
             << "playouts per second: "
-            << static_cast<long>(seconds > 0 ? state.playouts / seconds : 0.0) << "\n";
+            << static_cast<long>(seconds > 0 ? state.playouts / seconds : 0.0)
+            << "\n"
+            // Processor time of all threads where the C library measures it (elapsed time on
+            // Windows): the rate of one thread undisturbed by other programs.
+            << "playouts per CPU second: "
+            << static_cast<long>(cpu_seconds > 0 ? state.playouts / cpu_seconds : 0.0) << "\n";
   return 0;
 }

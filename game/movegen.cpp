@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "game/geometry.h"
+#include "game/rules.h"
 #include "game/vorak.h"
 
 void Vorak::is_move_valid(bool& valid, unsigned short const& from_row,
@@ -22,29 +23,28 @@ void Vorak::is_move_valid(bool& valid, unsigned short const& from_row,
     return;
   }
 
-  if (step != 2) return;
+  if (step != rules::STACKING_STEP) return;
   if (to.piece != VORAK && to.piece != MORIEL && to.piece != WEMM) return;
-  // Stacking covers the target's top piece; the thresholds keep a colour from covering
-  // the last stacks of a kind.
   unsigned short const target_count = counter(to.owner == WHITE ? WHITE : BLACK, to.piece);
   switch (action) {
     case ANY:
-      if (target_count >= 2) valid = true;
+      if (target_count >= rules::KEEP_ONE) valid = true;
       break;
     case STACK_STRONG_PLENTY:
-      if ((from.piece == VORAK || from.piece == MORIEL) && target_count >= 7) valid = true;
+      if (rules::strong(from.piece) && target_count >= rules::PLENTY) valid = true;
       break;
     case STACK_VORAK_PLENTY:
     case STACK_MORIEL_PLENTY:
     case STACK_WEMM_PLENTY:
       if (from.piece == static_cast<Pieces>(action - STACK_VORAK_PLENTY + VORAK) &&
-          target_count >= 7)
+          target_count >= rules::PLENTY)
         valid = true;
       break;
     case STACK_VORAK:
     case STACK_MORIEL:
     case STACK_WEMM:
-      if (from.piece == static_cast<Pieces>(action - STACK_VORAK + VORAK) && target_count >= 2)
+      if (from.piece == static_cast<Pieces>(action - STACK_VORAK + VORAK) &&
+          target_count >= rules::KEEP_ONE)
         valid = true;
       break;
     default:

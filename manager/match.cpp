@@ -1,11 +1,14 @@
 #include "manager/match.h"
 
+#include <csignal>
 #include <exception>
 #include <iomanip>
 #include <sstream>
 #include <string>
 
 #include "game/setup.h"
+#include "manager/client_text.h"
+#include "manager/interrupt.h"
 
 namespace manager {
 
@@ -24,6 +27,7 @@ GameOverBodies game_over_bodies(Reason reason) {
     case Reason::TIME_LIMIT:
       return {"OtherPlayerForfeits", "YouLose"};
     case Reason::ERROR:
+    case Reason::INTERRUPTED:
     case Reason::NONE:
       return {"NoContest", "NoContest"};
     default:
@@ -32,6 +36,15 @@ GameOverBodies game_over_bodies(Reason reason) {
 }
 
 namespace {
+
+bool stopped(Referee& referee) {
+  int const signal = Interruption::signal_number();
+  if (signal == 0) return false;
+  referee.abandon(std::string("interrupted by ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") +
+                      " during action " + std::to_string(referee.action_number()),
+                  Reason::INTERRUPTED);
+  return true;
+}
 
 void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settings,
          GameRecord& record, MatchObserver* observer) {
@@ -44,7 +57,7 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
       referee.forfeit(p, Reason::DISCONNECTED, colour_name(p) + " left before the game began");
   if (observer != nullptr) observer->on_start(record, referee.position());
 
-  while (!referee.over()) {
+  while (!referee.over() && !stopped(referee)) {
     Players const mover = referee.to_move();
     Seat& seat = seat_of(mover);
     ActionRecord action;
@@ -53,25 +66,27 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
     action.step = referee.step();
     if (observer != nullptr) observer->on_request(record, action, referee.position());
 
-    Reply const reply = seat.request(referee.position(), settings.action_limit_ms);
+    int const limit_ms = settings.limit_ms(mover);
+    Reply const reply = seat.request(referee.position(), limit_ms);
+    if (stopped(referee)) break;
+    // Never a legal move's text is changed by this, only what a client could abuse.
+    std::string const text = client_text(reply.move);
     action.seconds = reply.seconds;
-    action.move = reply.move;
+    action.move = text;
     std::string const who = colour_name(mover);
-    bool const too_slow =
-        settings.action_limit_ms >= 0 && reply.seconds * 1000.0 > settings.action_limit_ms;
+    bool const too_slow = limit_ms >= 0 && reply.seconds * 1000.0 > limit_ms;
 
     if (reply.status == Reply::DISCONNECTED) {
       referee.forfeit(mover, Reason::DISCONNECTED, who + " disconnected");
     } else if (reply.status == Reply::TIMEOUT || too_slow) {
       referee.forfeit(mover, Reason::TIME_LIMIT,
-                      who + " took longer than " + seconds_text(settings.action_limit_ms / 1000.0) +
+                      who + " took longer than " + seconds_text(limit_ms / 1000.0) +
                           " s for action " + std::to_string(action.number));
     } else if (reply.status == Reply::MALFORMED) {
       record.refused = action;
-      referee.forfeit(mover, Reason::ILLEGAL_MOVE,
-                      who + ": malformed move \"" + reply.move.substr(0, 100) + "\"");
+      referee.forfeit(mover, Reason::ILLEGAL_MOVE, who + ": malformed move \"" + text + "\"");
     } else {
-      Referee::Verdict const verdict = referee.submit(reply.move);
+      Referee::Verdict const verdict = referee.submit(text);
       if (!verdict.accepted) {
         record.refused = action;
       } else {

@@ -48,6 +48,13 @@ class MatchObserver {
 
 struct MatchSettings {
   int action_limit_ms = -1;  // per action, negative for none
+  // One colour's own limit (White's, Black's) in place of action_limit_ms, when set.
+  std::optional<int> seat_limit_ms[2] = {};
+
+  int limit_ms(Players p) const {
+    std::optional<int> const& own = seat_limit_ms[p == WHITE ? 0 : 1];
+    return own ? *own : action_limit_ms;
+  }
 };
 
 // Seconds with three decimals, as the console and the results table show them.
@@ -61,7 +68,9 @@ struct GameOverBodies {
 GameOverBodies game_over_bodies(Reason reason);
 
 // Plays one game from `start` (White to open with a single action) and tells both seats how
-// it ended. `record` arrives with its number and labels filled; the rest is filled here.
+// it ended. A requested interruption (manager/interrupt.h) ends it without a result. What a
+// seat answered is kept, and quoted, only as client_text (manager/client_text.h) shows it. `record`
+// arrives with its number and labels filled; the rest is filled here.
 void play_match(Vorak const& start, Seat& white, Seat& black, MatchSettings const& settings,
                 GameRecord& record, MatchObserver* observer = nullptr);
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "manager/duel.h"
+
 namespace manager {
 
 namespace {
@@ -48,12 +50,22 @@ double seconds(std::string const& option, std::string const& text, double high) 
   return value;
 }
 
-SeatKind seat(std::string const& option, std::string const& text) {
-  std::optional<SeatKind> const kind = seat_kind_from(text);
-  if (!kind)
-    throw BadValue{"--" + option + " takes tcp, random, greedy, bot or human, not \"" + text +
-                   "\""};
-  return *kind;
+// A limit in seconds as milliseconds; "0" (or "0.0") is no limit, -1.
+int limit_ms(std::string const& option, std::string const& text) {
+  if (!text.empty() && text.find_first_not_of("0.") == std::string::npos &&
+      std::count(text.begin(), text.end(), '.') <= 1 && text.front() != '.' && text.back() != '.')
+    return -1;
+  int const ms = static_cast<int>(std::lround(seconds(option, text, 86400) * 1000));
+  if (ms < 1) throw BadValue{"--" + option + " must be 0 (no limit) or at least 0.001 seconds"};
+  return ms;
+}
+
+SeatKind seat(std::string const& option, std::string const& text, SeatSettings& settings) {
+  std::string error;
+  std::optional<SeatChoice> const choice = parse_seat_choice(text, error);
+  if (!choice) throw BadValue{"--" + option + " " + error};
+  settings = choice->settings;
+  return choice->kind;
 }
 
 struct OptionEntry {
@@ -64,13 +76,15 @@ struct OptionEntry {
 
 constexpr OptionEntry OPTIONS[] = {
     {"help", nullptr, "show this text and exit"},
-    {"address", "A", "listen on this address (default 127.0.0.1)"},
+    {"address", "A", "listen on this address, IPv4 or IPv6 (:: for every one; default 127.0.0.1)"},
     {"port", "P", "listen on this TCP port, 0 for any free one (default 2525)"},
     {"white", "SEAT",
      "who plays White: tcp (a client that connects), random (uniform over the legal actions), "
      "greedy (wins when it can, else captures the opponent's scarcest kind, else random), bot "
      "(the Monte-Carlo search of Dravix Bot, in process) or human (a person playing on the page "
-     "of --web); default tcp"},
+     "of --web); default tcp. A bot takes settings: bot:time=S (seconds per turn, 1 to 65535; "
+     "default --bot-time), threads=N (searches of the same position at once, 0 for every core; "
+     "default 1), engine=flat (the search); such as bot:time=4,threads=2"},
     {"black", "SEAT", "who plays Black, as for --white; default random"},
     {"games", "N",
      "play a series of N games, a fresh connection for each (default 1); with --web, 0 plays "
@@ -84,17 +98,29 @@ constexpr OptionEntry OPTIONS[] = {
      "start every game from the board description in FILE (the body of a BoardState message, "
      "or the whole line) instead of a random setup"},
     {"action-limit", "SECONDS",
-     "a side that takes longer than this for one action loses (default: no limit)"},
+     "a side that takes longer than this for one action loses; 0 for no limit (default: 600 for "
+     "a tcp seat, no limit for the others)"},
+    {"connect-limit", "SECONDS",
+     "how long a game waits for a tcp seat's client to connect; when none comes the series "
+     "ends there (exit status 1); 0 for no limit (default 600)"},
     {"bot-time", "SECONDS",
-     "thinking time per turn of a bot seat, whole seconds from 1 to 3600 (default 1)"},
+     "thinking time per turn of a bot seat without time=, whole seconds from 1 to 3600 "
+     "(default 1)"},
     {"record", "FILE",
      "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
-     "updated after each game"},
+     "updated after each game (after quick games, only as often as writing it allows) and at "
+     "the end"},
     {"quiet", nullptr, "print only each game's result and the results table"},
     {"web", "PORT",
      "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
      "address is printed), where a human seat plays and records can be stepped through; the "
      "page stays up after the series until the program is interrupted"},
+    {"jobs", "N",
+     "play N games of the series at once (default 1), each game's account printed whole when "
+     "it ends; not with a tcp or human seat, nor with --web"},
+    {"sprt", "ELO0,ELO1",
+     "stop the series as soon as the sequential probability ratio test (alpha = beta = 0.05) "
+     "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat"},
 };
 
 OptionEntry const* find_option(std::string const& name) {
@@ -105,7 +131,7 @@ OptionEntry const* find_option(std::string const& name) {
 
 // The option table as help text: each option, then its description wrapped beside it.
 std::string described() {
-  constexpr std::size_t indent = 25, width = 92;
+  constexpr std::size_t indent = 27, width = 94;
   std::string out = "Options:\n";
   for (OptionEntry const& entry : OPTIONS) {
     std::string line =
@@ -167,11 +193,17 @@ std::string help_text() {
   std::ostringstream out;
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
          "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
-         "                     [--bot-time SECONDS] [--record FILE] [--quiet] [--web PORT]\n\n"
+         "                     [--connect-limit SECONDS] [--bot-time SECONDS] [--record FILE]\n"
+         "                     [--quiet] [--web PORT] [--jobs N] [--sprt ELO0,ELO1]\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player or a person on the page of --web.\n"
+         "A connection to the game port whose first line is an HTTP request (a web page's) is\n"
+         "refused, and the seat waits for another client.\n"
+         "Ctrl-C (or SIGTERM) ends the series: the game in progress is recorded as interrupted,\n"
+         "the record written and the results printed; a second Ctrl-C quits at once.\n"
          "Exit status: 0 when the series has been played, 1 when it could not be (the port\n"
-         "cannot be listened on, say), 2 for a bad option or value.\n\n"
+         "cannot be listened on, no client connected in time, say), 2 for a bad option or value,\n"
+         "130 when interrupted by Ctrl-C (143 by SIGTERM).\n\n"
       << described();
   return out.str();
 }
@@ -190,11 +222,12 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
 
     if (given("address")) {
       o.address = text("address");
-      if (o.address.empty()) throw BadValue{"--address takes a host name or an IPv4 address"};
+      if (o.address.empty())
+        throw BadValue{"--address takes a host name, an IPv4 address or an IPv6 one"};
     }
     if (given("port")) o.port = static_cast<int>(whole_number("port", text("port"), 0, 65535));
-    if (given("white")) o.white = seat("white", text("white"));
-    if (given("black")) o.black = seat("black", text("black"));
+    if (given("white")) o.white = seat("white", text("white"), o.white_settings);
+    if (given("black")) o.black = seat("black", text("black"), o.black_settings);
     if (given("web")) o.web_port = static_cast<int>(whole_number("web", text("web"), 0, 65535));
     if (given("games"))
       o.games = static_cast<int>(whole_number("games", text("games"), o.web_port ? 0 : 1, 1000000));
@@ -205,11 +238,9 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       o.board_file = text("board");
       if (o.board_file.empty()) throw BadValue{"--board takes a file name"};
     }
-    if (given("action-limit")) {
-      o.action_limit_ms = static_cast<int>(
-          std::lround(seconds("action-limit", text("action-limit"), 86400) * 1000));
-      if (o.action_limit_ms < 1) throw BadValue{"--action-limit must be at least 0.001 seconds"};
-    }
+    if (given("action-limit")) o.action_limit_ms = limit_ms("action-limit", text("action-limit"));
+    if (given("connect-limit"))
+      o.connect_limit_ms = limit_ms("connect-limit", text("connect-limit"));
     if (given("bot-time"))
       o.bot_seconds =
           static_cast<unsigned short>(whole_number("bot-time", text("bot-time"), 1, 3600));
@@ -218,6 +249,21 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       if (o.record_file.empty()) throw BadValue{"--record takes a file name"};
     }
     o.quiet = given("quiet");
+    if (given("jobs")) o.jobs = static_cast<int>(whole_number("jobs", text("jobs"), 1, 256));
+    if (given("sprt")) {
+      std::string error;
+      o.sprt = parse_sprt(text("sprt"), error);
+      if (!o.sprt) throw BadValue{"--sprt " + error};
+    }
+    // Games side by side need seats that can be multiplied: not a connection or a person.
+    if (o.jobs > 1) {
+      for (auto [name, kind] : {std::pair("white", o.white), std::pair("black", o.black)}) {
+        if (kind == SeatKind::TCP || kind == SeatKind::HUMAN)
+          throw BadValue{"--jobs " + std::to_string(o.jobs) + " plays games at once, which a " +
+                         seat_kind_name(kind) + " seat cannot (--" + name + ")"};
+      }
+      if (o.web_port) throw BadValue{"--jobs above 1 cannot be shown on --web's one board"};
+    }
 
     for (auto [name, kind] : {std::pair("white", o.white), std::pair("black", o.black)}) {
       if (kind == SeatKind::HUMAN && !o.web_port)
@@ -227,10 +273,14 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
     }
 
     // The search uses its whole thinking time on the first action of a turn.
-    bool const bot = o.white == SeatKind::BOT || o.black == SeatKind::BOT;
-    if (bot && o.action_limit_ms >= 0 && o.bot_seconds * 1000 >= o.action_limit_ms) {
-      throw BadValue{"--bot-time " + std::to_string(o.bot_seconds) +
-                     " would make the bot lose on time: it must be below --action-limit"};
+    for (auto [kind, settings] :
+         {std::pair(o.white, o.white_settings), std::pair(o.black, o.black_settings)}) {
+      unsigned short const thinking = bot_settings(settings, o.bot_seconds).seconds;
+      int const bot_limit = o.action_limit_for(SeatKind::BOT);
+      if (kind == SeatKind::BOT && bot_limit >= 0 && thinking * 1000 >= bot_limit)
+        throw BadValue{(settings.seconds ? "the bot's time=" : "--bot-time ") +
+                       std::to_string(thinking) +
+                       " would make the bot lose on time: it must be below --action-limit"};
     }
   } catch (BadValue const& e) {
     parsed.status = ParsedOptions::ERROR;

@@ -7,25 +7,45 @@
 #include <string>
 #include <vector>
 
+#include "manager/elo.h"
 #include "manager/seat.h"
+#include "manager/seat_spec.h"
 
 namespace manager {
+
+// Defaults that keep a silent or absent client from holding the series for ever.
+constexpr int TCP_ACTION_LIMIT_MS = 10 * 60 * 1000;
+constexpr int CONNECT_LIMIT_MS = 10 * 60 * 1000;
 
 struct Options {
   std::string address = "127.0.0.1";
   int port = 2525;
   SeatKind white = SeatKind::TCP;
   SeatKind black = SeatKind::RANDOM;
+  SeatSettings white_settings;  // given after the seat's kind ("bot:time=4")
+  SeatSettings black_settings;
+  int jobs = 1;  // games played at once
+  std::optional<SprtHypotheses> sprt;
   int games = 1;
   bool alternate = false;  // the seats change colours after every game
   std::optional<std::uint32_t> seed;
   std::string board_file;
-  int action_limit_ms = -1;  // none
+  // Per action: none given (TCP seats then have TCP_ACTION_LIMIT_MS, the others none), or
+  // milliseconds, -1 for none (--action-limit 0).
+  std::optional<int> action_limit_ms;
+  // How long a game waits for a TCP client to connect, -1 for ever.
+  int connect_limit_ms = CONNECT_LIMIT_MS;
   unsigned short bot_seconds = 1;
   std::string record_file;
   bool quiet = false;
   // The port of the live board on 127.0.0.1 (0: any free one); none without --web.
   std::optional<int> web_port;
+
+  // The limit per action of a seat of `kind`, -1 for none.
+  int action_limit_for(SeatKind kind) const {
+    if (action_limit_ms) return *action_limit_ms;
+    return kind == SeatKind::TCP ? TCP_ACTION_LIMIT_MS : -1;
+  }
 };
 
 struct ParsedOptions {

@@ -2,8 +2,11 @@
 #ifndef DRAVIX_MANAGER_RECORD_H
 #define DRAVIX_MANAGER_RECORD_H
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -48,9 +51,28 @@ Json action_json(ActionRecord const& a);
 Json game_json(GameRecord const& game);
 Json series_json(std::vector<GameRecord> const& games, std::uint32_t seed);
 
-// Writes `record` to `path` through a temporary file, so that a reader never sees half of it.
-// Returns false and says why in `error` when it cannot.
+// Writes `record` to `path` through a fresh temporary file beside it, flushed to the disk before
+// it replaces the record, so that a reader or a crash never leaves half of it. The temporary
+// file is made anew (never through a name that is already there, link or file), so a planted
+// link cannot redirect the writing and two managers given one path do not share it. Returns
+// false and says why in `error` when it cannot; the former record then stays as it was.
 bool write_record(std::string const& path, Json const& record, std::string& error);
+
+// The record file of a series, rewritten as the games end. A rewrite takes time in proportion to
+// the whole record, so after games quicker than that it is put off: writing takes at most about
+// a tenth of the series' time, however many games are played.
+class RecordFile {
+ public:
+  explicit RecordFile(std::string path) : path_(std::move(path)) {}
+  // Writes the record that `make` builds when due, or at once when `now` (the last game, an
+  // interrupted series). False, saying why in `error`, when the writing failed.
+  bool update(std::function<Json()> const& make, bool now, std::string& error);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::string path_;
+  Clock::time_point due_{};
+};
 
 }  // namespace manager
 

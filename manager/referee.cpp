@@ -35,6 +35,8 @@ std::string reason_name(Reason reason) {
       return "disconnected";
     case Reason::ERROR:
       return "error";
+    case Reason::INTERRUPTED:
+      return "interrupted";
   }
   return "";
 }
@@ -152,8 +154,8 @@ void Referee::forfeit(Players loser, Reason reason, std::string const& detail) {
   if (!over()) end(opponent(loser), reason, detail);
 }
 
-void Referee::abandon(std::string const& detail) {
-  if (!over()) end(NONE, Reason::ERROR, detail);
+void Referee::abandon(std::string const& detail, Reason reason) {
+  if (!over()) end(NONE, reason, detail);
 }
 
 void Referee::end(Players winner, Reason reason, std::string detail) {

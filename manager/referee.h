@@ -11,9 +11,20 @@
 
 namespace manager {
 
-enum class Reason { NONE, ELIMINATION, NO_CAPTURE, ILLEGAL_MOVE, TIME_LIMIT, DISCONNECTED, ERROR };
+// INTERRUPTED: the manager was asked to stop (Ctrl-C) while the game was played.
+enum class Reason {
+  NONE,
+  ELIMINATION,
+  NO_CAPTURE,
+  ILLEGAL_MOVE,
+  TIME_LIMIT,
+  DISCONNECTED,
+  ERROR,
+  INTERRUPTED
+};
 
-// "elimination", "no capture", "illegal move", "time limit", "disconnected", "error" ("" for NONE).
+// "elimination", "no capture", "illegal move", "time limit", "disconnected", "error",
+// "interrupted" ("" for NONE).
 std::string reason_name(Reason reason);
 Players opponent(Players player);
 // "White", "Black" or "Nobody".
@@ -61,8 +72,8 @@ class Referee {
   Verdict submit(std::string const& server_text);
   // Ends the game against `loser` for a reason found outside the rules (time, connection).
   void forfeit(Players loser, Reason reason, std::string const& detail);
-  // Ends the game without a result.
-  void abandon(std::string const& detail);
+  // Ends the game without a result, for an ERROR or an INTERRUPTED game.
+  void abandon(std::string const& detail, Reason reason = Reason::ERROR);
 
  private:
   void end(Players winner, Reason reason, std::string detail);

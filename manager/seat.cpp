@@ -1,15 +1,17 @@
 #include "manager/seat.h"
 
+#include <algorithm>
 #include <chrono>
-#include <iostream>
-#include <streambuf>
 #include <string>
 #include <utility>
 
 #include <boost/algorithm/string/trim.hpp>
 
+#include "manager/client_text.h"
+#include "manager/interrupt.h"
 #include "manager/players.h"
 #include "manager/referee.h"
+#include "manager/seat_spec.h"
 
 namespace manager {
 
@@ -24,27 +26,6 @@ double seconds_since(Clock::time_point start) {
 long long ms_until(Clock::time_point deadline) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
-
-// Swallows what the search prints while the manager runs quietly.
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return traits_type::not_eof(c); }
-  std::streamsize xsputn(char const*, std::streamsize n) override { return n; }
-};
-
-class MuteCout {
- public:
-  explicit MuteCout(bool mute) : saved_(mute ? std::cout.rdbuf(&null_) : nullptr) {}
-  ~MuteCout() {
-    if (saved_ != nullptr) std::cout.rdbuf(saved_);
-  }
-  MuteCout(MuteCout const&) = delete;
-  MuteCout& operator=(MuteCout const&) = delete;
-
- private:
-  NullBuffer null_;
-  std::streambuf* saved_;
-};
 
 }  // namespace
 
@@ -72,7 +53,16 @@ std::optional<SeatKind> seat_kind_from(std::string const& name) {
 }
 
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet)
-    : kind_(kind), engine_(seed), bot_seconds_(bot_seconds), quiet_(quiet) {}
+    : BuiltinSeat(kind, seed, BotSettings{bot_seconds, 1, "flat"}, quiet) {}
+
+// "flat" is the only engine yet: the settings' engine picks nothing so far.
+BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet)
+    : kind_(kind),
+      engine_(seed),
+      bot_seconds_(bot.seconds),
+      bot_threads_(bot.threads),
+      quiet_(quiet),
+      searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
 
 void BuiltinSeat::start(Players colour, std::string const&) {
   colour_ = colour;
@@ -93,8 +83,7 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       Vorak mine = position;
       mine.own_player = colour_;
       mine.seconds_per_move = bot_seconds_;
-      MuteCout mute(quiet_);
-      internal = mine.monte_carlo();
+      internal = searcher_->choose(mine, SearchSettings{bot_threads_, !quiet_});
       break;
     }
   }
@@ -107,7 +96,9 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
 }
 
 TcpSeat::TcpSeat(std::unique_ptr<Socket> socket, Logger log, int linger_ms)
-    : socket_(std::move(socket)), log_(std::move(log)), linger_ms_(linger_ms) {}
+    : socket_(std::move(socket)), log_(std::move(log)), linger_ms_(linger_ms) {
+  socket_->SetSendTimeout(SEND_TIMEOUT_MS);
+}
 
 TcpSeat::~TcpSeat() {
   if (socket_) socket_->Close();
@@ -124,27 +115,93 @@ void TcpSeat::send(std::string const& line) {
   }
 }
 
-TcpSeat::Read TcpSeat::read_line(std::string& line, long long deadline_ms) {
-  Clock::time_point const deadline = Clock::now() + std::chrono::milliseconds(deadline_ms);
+void TcpSeat::notice(std::string const& text) {
+  ++notices_;
+  if (notices_ <= MAX_NOTICES) log_(text);
+  if (notices_ == MAX_NOTICES + 1)
+    log_(name_ + " sends more lines than are shown; the rest of them for this action are dropped");
+}
+
+bool TcpSeat::receive(int wait_ms, bool& received) {
+  received = false;
+  SocketSelect ready(socket_.get(), nullptr, wait_ms);
+  if (!ready.Readable(socket_.get())) return true;
+  std::string const bytes = socket_->ReceiveBytes();
+  if (bytes.empty()) return false;
+  received = true;
+  if (start_ > 0) {  // drop what has been taken, once per receive rather than once per line
+    buffer_.erase(0, start_);
+    scanned_ -= start_;
+    start_ = 0;
+  }
+  buffer_ += bytes;
+  if (!first_line_checked_) {
+    // Nothing is taken before the first line is whole, so it starts the buffer.
+    std::size_t const end = buffer_.find('\n', scanned_);
+    if (end == std::string::npos) {
+      scanned_ = buffer_.size();
+    } else {
+      first_line_checked_ = true;
+      std::string first = buffer_.substr(0, end);
+      if (!first.empty() && first.back() == '\r') first.pop_back();
+      refused_ = http_request_line(first);
+      if (refused_) refused_line_ = first;
+    }
+  }
+  return true;
+}
+
+bool TcpSeat::take_line(std::string& line) {
+  std::size_t const end = buffer_.find('\n', scanned_);
+  if (end == std::string::npos) {
+    scanned_ = buffer_.size();
+    return false;
+  }
+  line.assign(buffer_, start_, end - start_);
+  start_ = scanned_ = end + 1;
+  if (start_ == buffer_.size()) {
+    buffer_.clear();
+    start_ = scanned_ = 0;
+  }
+  return true;
+}
+
+TcpSeat::Read TcpSeat::read_line(std::string& line, std::optional<Clock::time_point> deadline) {
   for (;;) {
-    std::size_t const end = buffer_.find('\n');
-    if (end != std::string::npos) {
-      line = buffer_.substr(0, end);
-      buffer_.erase(0, end + 1);
-      return Read::LINE;
-    }
-    if (buffer_.size() > MAX_LINE) return Read::TOO_LONG;
-    int wait = -1;
-    if (deadline_ms >= 0) {
-      long long const left = ms_until(deadline);
+    if (refused_) return Read::REFUSED;
+    if (take_line(line)) return Read::LINE;
+    if (buffer_.size() - start_ > MAX_LINE) return Read::TOO_LONG;
+    int wait = INTERRUPT_POLL_MS;
+    if (deadline) {
+      long long const left = ms_until(*deadline);
       if (left <= 0) return Read::TIMEOUT;
-      wait = static_cast<int>(left);
+      if (left < wait) wait = static_cast<int>(left);
     }
-    SocketSelect ready(socket_.get(), nullptr, wait);
-    if (!ready.Readable(socket_.get())) continue;  // the deadline is checked above
-    std::string const bytes = socket_->ReceiveBytes();
-    if (bytes.empty()) return Read::CLOSED;
-    buffer_ += bytes;
+    bool received = false;
+    if (!receive(wait, received)) return Read::CLOSED;
+    if (!received && Interruption::requested()) return Read::INTERRUPTED;
+  }
+}
+
+bool TcpSeat::admit(int wait_ms, std::string& why) {
+  Clock::time_point const deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
+  for (;;) {
+    if (refused_) {
+      why = "its first line is an HTTP request (\"" + client_text(refused_line_) +
+            "\"), not the game's protocol";
+      return false;
+    }
+    // A first line too long to see whole is for the game to deal with.
+    if (buffer_.size() - start_ > MAX_LINE) return true;
+    // Once the first line has been seen, only a close can still refuse the connection.
+    long long const left = first_line_checked_ ? 0 : std::max(0LL, ms_until(deadline));
+    bool received = false;
+    if (!receive(static_cast<int>(std::min<long long>(left, INTERRUPT_POLL_MS)), received)) {
+      lost_ = true;
+      why = "it closed the connection before the game began";
+      return false;
+    }
+    if (!received && (left == 0 || Interruption::requested())) return true;
   }
 }
 
@@ -159,21 +216,24 @@ Reply TcpSeat::request(Vorak const&, int limit_ms) {
   Reply reply;
   if (lost_) return reply;
   send("YourTurn{}");
+  notices_ = 0;
   Clock::time_point const start = Clock::now();
+  std::optional<Clock::time_point> deadline;
+  if (limit_ms >= 0) deadline = start + std::chrono::milliseconds(limit_ms);
   for (;;) {
-    long long left = -1;
-    if (limit_ms >= 0) {
-      left = limit_ms -
-             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-      if (left < 0) left = 0;
-    }
     std::string line;
-    Read const result = lost_ ? Read::CLOSED : read_line(line, left);
+    Read const result = lost_ ? Read::CLOSED : read_line(line, deadline);
     reply.seconds = seconds_since(start);
     switch (result) {
       case Read::TIMEOUT:
+      case Read::INTERRUPTED:  // the match loop sees the interruption itself
         reply.status = Reply::TIMEOUT;
         return reply;
+      case Read::REFUSED:
+        log_(name_ + "'s first line is an HTTP request (\"" + client_text(refused_line_) +
+             "\"), not the game's protocol: its connection is closed");
+        socket_->Close();
+        [[fallthrough]];
       case Read::CLOSED:
         lost_ = true;
         reply.status = Reply::DISCONNECTED;
@@ -190,6 +250,7 @@ Reply TcpSeat::request(Vorak const&, int limit_ms) {
     std::size_t const brace = line.find('{');
     std::string const type = line.substr(0, brace);
     if (type == "Move") {
+      // The match loop shows and records the text only as client_text makes it.
       if (line.back() != '}') {
         reply.status = Reply::MALFORMED;
         reply.move = line;
@@ -204,9 +265,9 @@ Reply TcpSeat::request(Vorak const&, int limit_ms) {
     if (type == "Chat" && brace != std::string::npos) {
       std::string text = line.substr(brace + 1);
       if (!text.empty() && text.back() == '}') text.pop_back();
-      log_(name_ + " says: " + text.substr(0, 500));
+      notice(name_ + " says: " + client_text(text));
     } else {
-      log_(name_ + " sent a line that is not a move, ignored: " + line.substr(0, 200));
+      notice(name_ + " sent a line that is not a move, ignored: " + client_text(line));
     }
   }
 }
@@ -223,22 +284,41 @@ void TcpSeat::finish(std::string const& body) {
     // Wait for the client to close, dropping whatever it still sends.
     Clock::time_point const deadline = Clock::now() + std::chrono::milliseconds(linger_ms_);
     std::string line;
-    for (;;) {
-      long long const left = ms_until(deadline);
-      if (left <= 0) break;
-      Read const r = read_line(line, left);
-      if (r != Read::LINE) break;
+    while (read_line(line, deadline) == Read::LINE) {
     }
   }
   socket_->Close();
 }
 
 std::unique_ptr<Socket> accept_client(SocketServer& server, int timeout_ms) {
-  if (timeout_ms >= 0) {
-    SocketSelect ready(&server, nullptr, timeout_ms);
-    if (!ready.Readable(&server)) return nullptr;
+  Clock::time_point const deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    int wait = INTERRUPT_POLL_MS;
+    if (timeout_ms >= 0) {
+      long long const left = std::max(0LL, ms_until(deadline));
+      if (left < wait) wait = static_cast<int>(left);
+    }
+    SocketSelect ready(&server, nullptr, wait);
+    if (ready.Readable(&server)) return std::unique_ptr<Socket>(server.Accept());
+    if (Interruption::requested() || (timeout_ms >= 0 && ms_until(deadline) <= 0)) return nullptr;
   }
-  return std::unique_ptr<Socket>(server.Accept());
+}
+
+bool http_request_line(std::string const& line) {
+  std::string text = line;
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  std::size_t const first = text.find(' ');
+  std::size_t const second = first == std::string::npos ? first : text.find(' ', first + 1);
+  if (first == 0 || second == std::string::npos || second == first + 1) return false;
+  // The method is a token of the protocol; the version names it.
+  for (std::size_t i = 0; i < first; ++i) {
+    char const c = text[i];
+    bool const alphanumeric =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alphanumeric && std::string("!#$%&'*+-.^_`|~").find(c) == std::string::npos) return false;
+  }
+  return text.compare(second + 1, 5, "HTTP/") == 0 &&
+         text.find(' ', second + 1) == std::string::npos;
 }
 
 }  // namespace manager

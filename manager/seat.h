@@ -3,6 +3,7 @@
 #ifndef DRAVIX_MANAGER_SEAT_H
 #define DRAVIX_MANAGER_SEAT_H
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include <boost/random/mersenne_twister.hpp>
 
+#include "ai/searcher.h"
 #include "game/vorak.h"
 #include "net/socket.h"
 
@@ -48,11 +50,14 @@ class Seat {
 // Receives the seats' notices (chat, ignored lines) for the console.
 using Logger = std::function<void(std::string const&)>;
 
+struct BotSettings;  // manager/seat_spec.h
+
 class BuiltinSeat : public Seat {
  public:
-  // `seed` drives the random and greedy players; the bot draws from the search's own engine
-  // and thinks `bot_seconds` per turn. `quiet` silences the search's console report.
+  // `seed` drives the random and greedy players and seeds the bot's search, which thinks
+  // `bot_seconds` per turn on one thread. `quiet` silences the search's console report.
   BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet);
+  BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet);
   void start(Players colour, std::string const& description) override;
   Reply request(Vorak const& position, int limit_ms) override;
   void opponent_played(std::string const&) override {}
@@ -62,14 +67,21 @@ class BuiltinSeat : public Seat {
   SeatKind kind_;
   boost::random::mt19937 engine_;
   unsigned short bot_seconds_;
+  unsigned bot_threads_;
   bool quiet_;
   Players colour_ = NONE;
+  std::unique_ptr<Searcher> searcher_;  // a bot's own, so that games can run side by side
 };
 
 class TcpSeat : public Seat {
  public:
   // Longest line a client may send; a move is a dozen bytes, a chat line a few hundred.
   static constexpr std::size_t MAX_LINE = 64 * 1024;
+  // Most notices (chat, ignored lines) logged for one action: a client must not flood the
+  // console. The rest are read and dropped unseen.
+  static constexpr int MAX_NOTICES = 20;
+  // A client that takes none of the manager's lines for this long is gone (it stopped reading).
+  static constexpr int SEND_TIMEOUT_MS = 60 * 1000;
 
   // Takes over an accepted connection. `name` labels its notices ("White", say). After the
   // GameOver line the seat waits up to `linger_ms` for the client to close first, so that
@@ -78,32 +90,59 @@ class TcpSeat : public Seat {
   TcpSeat(std::unique_ptr<Socket> socket, Logger log, int linger_ms = 2000);
   ~TcpSeat() override;
 
+  // Before the game: reads what the client sends within `wait_ms` (0: what has come by now;
+  // no more waiting once its first line is seen) and tells whether it may keep its seat. It
+  // may not when its first line is an HTTP request (a web page's, most likely) or when it has
+  // closed; `why` then says which. A client that sends nothing, as a real one does until its
+  // first turn, keeps it.
+  bool admit(int wait_ms, std::string& why);
+
   void start(Players colour, std::string const& description) override;
+  // Waits for the move at most `limit_ms` (negative: no limit), or until the series is
+  // interrupted (then a TIMEOUT). A first line that is an HTTP request, whenever it comes,
+  // closes the connection: the client is gone.
   Reply request(Vorak const& position, int limit_ms) override;
   void opponent_played(std::string const& move) override;
   void finish(std::string const& body) override;
   bool connected() const override { return !lost_; }
 
  private:
-  enum class Read { LINE, TIMEOUT, CLOSED, TOO_LONG };
-  // The next complete line (without its line feed) before `deadline_ms` from now passes
-  // (negative: no limit). Lines are cut from a buffer of whatever arrived, so a client that
-  // sends half a line cannot hold the manager past the limit.
-  Read read_line(std::string& line, long long deadline_ms);
+  using Clock = std::chrono::steady_clock;
+  enum class Read { LINE, TIMEOUT, INTERRUPTED, CLOSED, TOO_LONG, REFUSED };
+  // The next complete line (without its line feed), read before `deadline` (none: no limit).
+  // Lines are cut from a buffer of whatever arrived, so a client that sends half a line
+  // cannot hold the manager past the limit; past the deadline only lines already received
+  // are taken, so a client that keeps sending cannot either.
+  Read read_line(std::string& line, std::optional<Clock::time_point> deadline);
+  // One wait of at most `wait_ms` for bytes, which are added to the buffer. False when the
+  // connection turned out closed.
+  bool receive(int wait_ms, bool& received);
+  bool take_line(std::string& line);
   void send(std::string const& line);
+  void notice(std::string const& text);
 
   std::unique_ptr<Socket> socket_;
   Logger log_;
   int linger_ms_;
   std::string buffer_;
+  std::size_t start_ = 0;    // the bytes of buffer_ before this are taken
+  std::size_t scanned_ = 0;  // from start_ to here, buffer_ holds no line feed
+  bool first_line_checked_ = false;
+  bool refused_ = false;      // the first line is an HTTP request
+  std::string refused_line_;  // that line
   std::string name_ = "client";
+  int notices_ = 0;
   bool lost_ = false;
   bool finished_ = false;
 };
 
-// Waits for the next client on `server`, at most `timeout_ms` (negative: no limit); nullptr
-// when none came in time.
+// Waits for the next client on `server`, at most `timeout_ms` (negative: no limit) and only
+// until the series is interrupted; nullptr when none came.
 std::unique_ptr<Socket> accept_client(SocketServer& server, int timeout_ms);
+
+// True for an HTTP request line ("GET / HTTP/1.1": a method, a target and the version, split
+// by single blanks), line end or not.
+bool http_request_line(std::string const& line);
 
 }  // namespace manager
 

@@ -1,13 +1,23 @@
 #include "manager/series.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "manager/draw.h"
+#include "manager/duel.h"
+#include "manager/interrupt.h"
+#include "manager/parallel.h"
 #include "manager/record.h"
+#include "manager/seat_spec.h"
 #include "manager/setup.h"
 #include "manager/web_game.h"
 #include "manager/web_server.h"
@@ -18,6 +28,12 @@ namespace {
 
 std::string seat_label(Players p, GameRecord const& game) {
   return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
+}
+
+// "127.0.0.1:2525", or "[::1]:2525" for an IPv6 address, whose colons would run into the port's.
+std::string host_and_port(std::string const& host, int port) {
+  bool const v6 = host.find(':') != std::string::npos;
+  return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 // Tells the console and, with --web, the page.
@@ -45,6 +61,72 @@ class BothObservers : public MatchObserver {
  private:
   MatchObserver& first_;
   MatchObserver* second_;
+};
+
+// How long a new connection has to show itself as a web page's: a browser sends its request at
+// once, while a real client says nothing until its first turn.
+constexpr int FIRST_LINE_GRACE_MS = 100;
+
+// Seats the TCP clients of one game, refusing connections that are no client of the game.
+struct Lobby {
+  SocketServer& server;
+  Options const& options;
+  std::ostream& out;
+  Logger const& log;
+  LiveGame* live;
+
+  // Fills clients[c] for every colour c with want[c], White first. A connection that is refused
+  // (before the game, for the first line of an HTTP request or a close) frees its seat for the
+  // next. False when no client came for colour `missing` within the connect limit (counted
+  // from the first wait for it), or when the series was interrupted.
+  bool seat(bool const want[2], std::unique_ptr<TcpSeat> clients[2], int& missing) {
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> deadline[2];
+    for (;;) {
+      for (int c = 0; c < 2; ++c) {
+        if (!want[c]) continue;
+        while (!clients[c]) {
+          std::string const waiting = "Waiting for " + colour_name(colour(c)) + " to connect to " +
+                                      host_and_port(options.address, server.Port());
+          out << waiting << "\n" << std::flush;
+          if (live) live->set_status(waiting);
+          int timeout = -1;
+          if (options.connect_limit_ms >= 0) {
+            if (!deadline[c])
+              deadline[c] = Clock::now() + std::chrono::milliseconds(options.connect_limit_ms);
+            timeout = static_cast<int>(std::max<long long>(
+                0,
+                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline[c] - Clock::now())
+                    .count()));
+          }
+          std::unique_ptr<Socket> socket = accept_client(server, timeout);
+          if (!socket) {
+            missing = c;
+            return false;
+          }
+          clients[c] = std::make_unique<TcpSeat>(std::move(socket), log);
+          admit(c, clients[c], FIRST_LINE_GRACE_MS);
+        }
+      }
+      // A client seated earlier may have shown itself while the next one was awaited.
+      bool all = true;
+      for (int c = 0; c < 2; ++c)
+        if (want[c] && !admit(c, clients[c], 0)) all = false;
+      if (all) return true;
+    }
+  }
+
+ private:
+  static Players colour(int c) { return c == 0 ? WHITE : BLACK; }
+
+  bool admit(int c, std::unique_ptr<TcpSeat>& client, int wait_ms) {
+    std::string why;
+    if (client->admit(wait_ms, why)) return true;
+    out << "Refused a connection for " << colour_name(colour(c)) << ": " << why << "\n"
+        << std::flush;
+    client.reset();
+    return false;
+  }
 };
 
 }  // namespace
@@ -100,38 +182,61 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
 
   out << "Seed: " << seed << "\n";
 
-  std::string const names[2] = {seat_kind_name(options.white), seat_kind_name(options.black)};
+  std::string const names[2] = {seat_label(options.white, options.white_settings),
+                                seat_label(options.black, options.black_settings)};
   std::string const labels[2] = {names[0] == names[1] ? names[0] + "-1" : names[0],
                                  names[1] == names[0] ? names[1] + "-2" : names[1]};
   SeatKind const kinds[2] = {options.white, options.black};
+  BotSettings const bots[2] = {bot_settings(options.white_settings, options.bot_seconds),
+                               bot_settings(options.black_settings, options.bot_seconds)};
+  // Searches side by side must not print: their reports would interleave.
+  bool const quiet_seats = options.quiet || options.jobs > 1;
 
   int status = 0;
+  bool started = false;  // the seats' port and the page are up
   std::vector<GameRecord> games;
+  std::optional<RecordFile> record_file;
+  if (!options.record_file.empty()) record_file.emplace(options.record_file);
+  auto write = [&](bool now) {
+    std::string error;
+    auto const make = [&] {
+      Json json = series_json(games, seed);
+      json["duel"] = duel_json(duel_score(games, labels[0]), labels[0], labels[1], options.sprt);
+      return json;
+    };
+    if (record_file && !record_file->update(make, now, error)) {
+      err << "vorak-manager: " << error << "\n";
+      status = 1;
+    }
+  };
   // Declared before the web server, which serves it until the end.
   std::unique_ptr<LiveGame> live;
+  if (options.web_port) live = std::make_unique<LiveGame>(options.games);
+  // A person's turn waits on the page; an interruption must wake it.
+  Interruption interruption(live ? std::function<void()>([&live] { live->close(); }) : nullptr);
   std::unique_ptr<WebServer> web;
   try {
-    if (options.web_port) {
-      live = std::make_unique<LiveGame>(options.games);
+    if (live) {
       web = std::make_unique<WebServer>(*live, static_cast<unsigned short>(*options.web_port));
       out << "Board on http://127.0.0.1:" << web->port() << "/\n";
     }
     std::unique_ptr<SocketServer> server;
     if (options.games > 0 && (options.white == SeatKind::TCP || options.black == SeatKind::TCP)) {
       server = std::make_unique<SocketServer>(options.port, 2, options.address);
-      out << "Listening on " << options.address << ":" << server->Port() << "\n";
+      out << "Listening on " << host_and_port(options.address, server->Port()) << "\n";
     }
     out << std::flush;
+    started = true;
 
     ConsoleObserver console(out, options.quiet, options.games);
     BothObservers observer(console, live.get());
-    MatchSettings settings;
-    settings.action_limit_ms = options.action_limit_ms;
     Logger log = [&](std::string const& line) {
       if (!options.quiet) out << line << "\n" << std::flush;
     };
 
-    for (int g = 1; g <= options.games; ++g) {
+    // Plays game g, told to `game_observer`; nullopt when the series must end before it (no
+    // client came, or an interruption while seating).
+    auto play_game = [&](int g, MatchObserver& game_observer) -> std::optional<GameRecord> {
       // Seat 0 is the one the command line gave White; with --alternate it plays Black in
       // every even game.
       int const white_seat = options.alternate && g % 2 == 0 ? 1 : 0;
@@ -143,16 +248,35 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       if (!board) record.setup_seed = seed + static_cast<std::uint32_t>(g - 1);
       Vorak const start = board ? *board : random_setup(*record.setup_seed);
 
+      MatchSettings settings;
+      bool want_client[2] = {false, false};
+      for (int colour = 0; colour < 2; ++colour) {
+        SeatKind const kind = kinds[colour == 0 ? white_seat : 1 - white_seat];
+        settings.seat_limit_ms[colour] = options.action_limit_for(kind);
+        want_client[colour] = kind == SeatKind::TCP;
+      }
+      std::unique_ptr<TcpSeat> clients[2];
+      int missing = -1;
+      if (server) {
+        Lobby lobby{*server, options, out, log, live.get()};
+        if (!lobby.seat(want_client, clients, missing)) {
+          if (!Interruption::requested()) {
+            err << "vorak-manager: no client connected as " << (missing == 0 ? "White" : "Black")
+                << " within " << seconds_text(options.connect_limit_ms / 1000.0)
+                << " s; the series ends\n";
+            status = 1;
+          }
+          return std::nullopt;
+        }
+        // Before the game began: nothing to record.
+        if (Interruption::requested()) return std::nullopt;
+      }
+
       std::unique_ptr<Seat> seats[2];  // by colour: White, Black
       for (int colour = 0; colour < 2; ++colour) {
         int const seat = colour == 0 ? white_seat : 1 - white_seat;
-        if (kinds[seat] == SeatKind::TCP) {
-          std::string const waiting = std::string("Waiting for ") +
-                                      (colour == 0 ? "White" : "Black") + " to connect to " +
-                                      options.address + ":" + std::to_string(server->Port());
-          out << waiting << "\n" << std::flush;
-          if (live) live->set_status(waiting);
-          seats[colour] = std::make_unique<TcpSeat>(accept_client(*server, -1), log);
+        if (clients[colour]) {
+          seats[colour] = std::move(clients[colour]);
         } else if (kinds[seat] == SeatKind::HUMAN) {
           if (!live) throw std::string("a human seat plays on the page of --web, which is off");
           seats[colour] = std::make_unique<HumanSeat>(*live);
@@ -160,38 +284,76 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
           // Each game and seat gets its own stream of the series' seed.
           std::uint32_t const player_seed =
               seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
-          seats[colour] = std::make_unique<BuiltinSeat>(kinds[seat], player_seed,
-                                                        options.bot_seconds, options.quiet);
+          seats[colour] =
+              std::make_unique<BuiltinSeat>(kinds[seat], player_seed, bots[seat], quiet_seats);
         }
       }
-      play_match(start, *seats[0], *seats[1], settings, record, &observer);
-      games.push_back(record);
+      play_match(start, *seats[0], *seats[1], settings, record, &game_observer);
+      return record;
+    };
 
-      if (!options.record_file.empty()) {
-        std::string error;
-        if (!write_record(options.record_file, series_json(games, seed), error)) {
-          err << "vorak-manager: " << error << "\n";
-          status = 1;
-        }
+    std::mutex console_mutex;
+    std::atomic<bool> ended_early{false};
+    GameRun run;
+    run.games = options.games;
+    run.jobs = options.jobs;
+    run.play = [&](int g) {
+      std::optional<GameRecord> record;
+      if (options.jobs <= 1) {
+        record = play_game(g, observer);
+      } else {
+        // Each game's account is printed whole once it ends, so that games do not interleave.
+        std::ostringstream account;
+        ConsoleObserver game_console(account, options.quiet, options.games);
+        record = play_game(g, game_console);
+        std::lock_guard<std::mutex> lock(console_mutex);
+        out << account.str() << std::flush;
       }
-    }
+      if (!record) {
+        // Delivered as a game that never was: it ends the series without being kept.
+        ended_early = true;
+        GameRecord none;
+        none.game = 0;
+        return none;
+      }
+      return *record;
+    };
+    run.deliver = [&](GameRecord const& record) {
+      if (record.game == 0) return false;
+      games.push_back(record);
+      write(false);  // the last game is written below, with everything else at the end
+      // The test ends the series as soon as it has a verdict.
+      return !options.sprt || sprt_verdict(sprt_llr(duel_score(games, labels[0]).tally,
+                                                    *options.sprt)) == SprtVerdict::GOING_ON;
+    };
+    run.stop = [&] { return ended_early || Interruption::requested(); };
+    play_in_order(run);
   } catch (std::string const& text) {
     err << "vorak-manager: " << text << "\n";
-    return 1;
+    status = 1;
   } catch (char const* text) {
     err << "vorak-manager: " << text << "\n";
-    return 1;
+    status = 1;
   }
+  if (!started) return status;
 
-  out << "\n" << results_table(summarize(games)) << std::flush;
+  int const signal = Interruption::signal_number();
+  if (signal != 0) out << "\nInterrupted: the series ends here.\n";
+  write(true);
+  out << "\n" << results_table(summarize(games));
+  if (options.games > 0)
+    out << "\n" << duel_text(duel_score(games, labels[0]), labels[0], labels[1], options.sprt);
+  out << std::flush;
   if (web) {
     live->series_over();
-    out << "The board stays on http://127.0.0.1:" << web->port()
-        << "/ until the program is interrupted (Ctrl-C).\n"
-        << std::flush;
-    web->wait_for_interrupt();
+    if (signal == 0) {
+      out << "The board stays on http://127.0.0.1:" << web->port()
+          << "/ until the program is interrupted (Ctrl-C).\n"
+          << std::flush;
+      interruption.wait();
+    }
   }
-  return status;
+  return signal != 0 ? 128 + signal : status;
 }
 
 }  // namespace manager

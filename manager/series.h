@@ -33,7 +33,8 @@ class ConsoleObserver : public MatchObserver {
 std::string result_line(GameRecord const& game);
 
 // Plays the series; returns the exit status (0 played, 1 could not be played or recorded,
-// 2 a bad board file). `out` gets the account, `err` the failures.
+// 2 a bad board file, 128 + the signal when interrupted: the games so far are recorded and
+// counted all the same). `out` gets the account, `err` the failures.
 int run_series(Options const& options, std::ostream& out, std::ostream& err);
 
 }  // namespace manager

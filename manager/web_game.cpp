@@ -25,7 +25,93 @@ Json cell_json(int row, int column) {
   return Json::array({row, column});
 }
 
+// Builds the value as nlohmann's own parser does, but stops at the first step beyond the
+// bounds of a page's JSON, before it costs anything.
+class BoundedSax {
+ public:
+  explicit BoundedSax(Json& root) : dom_(root, false) {}
+
+  bool null() { return value() && dom_.null(); }
+  bool boolean(bool v) { return value() && dom_.boolean(v); }
+  bool number_integer(Json::number_integer_t v) { return value() && dom_.number_integer(v); }
+  bool number_unsigned(Json::number_unsigned_t v) { return value() && dom_.number_unsigned(v); }
+  bool number_float(Json::number_float_t v, Json::string_t const& text) {
+    return value() && dom_.number_float(v, text);
+  }
+  bool string(Json::string_t& v) { return value() && dom_.string(v); }
+  bool binary(Json::binary_t& v) { return value() && dom_.binary(v); }
+  bool start_object(std::size_t n) { return open() && dom_.start_object(n); }
+  bool key(Json::string_t& k) {
+    if (++keys_.back() > MAX_JSON_KEYS)
+      return refuse("an object has more than " + std::to_string(MAX_JSON_KEYS) + " keys");
+    return dom_.key(k);
+  }
+  bool end_object() {
+    keys_.pop_back();
+    return dom_.end_object();
+  }
+  bool start_array(std::size_t n) { return open() && dom_.start_array(n); }
+  bool end_array() {
+    keys_.pop_back();
+    return dom_.end_array();
+  }
+  bool parse_error(std::size_t, std::string const&, nlohmann::detail::exception const&) {
+    return refuse("it is not JSON");
+  }
+
+  std::string const& error() const { return error_; }
+
+ private:
+  bool value() {
+    if (++values_ <= MAX_JSON_VALUES) return true;
+    return refuse("it holds more than " + std::to_string(MAX_JSON_VALUES) + " values");
+  }
+  bool open() {
+    if (!value()) return false;
+    if (keys_.size() >= static_cast<std::size_t>(MAX_JSON_DEPTH))
+      return refuse("it nests deeper than " + std::to_string(MAX_JSON_DEPTH) + " levels");
+    keys_.push_back(0);
+    return true;
+  }
+  bool refuse(std::string why) {
+    if (error_.empty()) error_ = std::move(why);
+    return false;
+  }
+
+  nlohmann::detail::json_sax_dom_parser<Json> dom_;
+  std::vector<std::size_t> keys_;  // keys so far of each open object (0 for an array)
+  std::size_t values_ = 0;
+  std::string error_;
+};
+
+// At most `size` bytes of a client's `text` for a message, cut on a character boundary and
+// marked; the JSON of the answer escapes what needs escaping.
+std::string excerpt(std::string const& text, std::size_t size = 40) {
+  if (text.size() <= size) return text;
+  std::size_t end = size;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "...";
+}
+
+// What a message may say of a client's value: a short string or number, else its kind.
+std::string excerpt(Json const& value) {
+  if (value.is_string()) return "\"" + excerpt(value.get<std::string>()) + "\"";
+  if (value.is_primitive()) return excerpt(value.dump());
+  return std::string("an ") + value.type_name();
+}
+
+// A move in server notation is "sr,si,tr,ti"; longer texts are refused before the referee.
+constexpr std::size_t MAX_MOVE_TEXT = 32;
+
 }  // namespace
+
+std::optional<Json> parse_page_json(std::string_view text, std::string& error) {
+  Json value;
+  BoundedSax sax(value);
+  if (Json::sax_parse(text.begin(), text.end(), &sax)) return value;
+  error = sax.error().empty() ? "it is not JSON" : sax.error();
+  return std::nullopt;
+}
 
 Json position_json(Vorak const& position) {
   Json cells = Json::array();
@@ -60,7 +146,7 @@ Json replay_game(Json const& game) {
   if (start == game.end() || !start->is_string()) return fail("the game has no \"start\" position");
   std::string error;
   std::optional<Vorak> const position = read_board(start->get<std::string>(), error);
-  if (!position) return fail("the start position: " + error);
+  if (!position) return fail("the start position: " + excerpt(error, 200));
   auto const actions = game.find("actions");
   if (actions == game.end() || !actions->is_array()) return fail("the game has no \"actions\"");
 
@@ -84,8 +170,10 @@ Json replay_game(Json const& game) {
       return fail(name + " has no move");
     auto const player = action.find("player");
     if (player != action.end() && *player != colour_json(referee.to_move()))
-      return fail(name + " is " + player->dump() + "'s, but " + colour_name(referee.to_move()) +
+      return fail(name + " is " + excerpt(*player) + "'s, but " + colour_name(referee.to_move()) +
                   " is to move");
+    if (move->get_ref<std::string const&>().size() > MAX_MOVE_TEXT)
+      return fail(name + ": " + excerpt(*move) + " is not a move in server notation");
     Referee::Verdict const verdict = referee.submit(move->get<std::string>());
     if (!verdict.accepted) return fail(name + ": " + verdict.error);
     frame();
@@ -105,6 +193,7 @@ void LiveGame::set_listener(Listener listener) {
 
 LiveGame::Message LiveGame::state() const {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (current_.seq != seq_) build();
   return current_;
 }
 
@@ -153,7 +242,9 @@ void LiveGame::on_end(GameRecord const& game, Vorak const& position) {
   position_ = position;
   due_.reset();
   in_game_ = false;
+  ++finished_;
   results_.push_back(result_line(game));
+  if (results_.size() > RECENT_RESULTS) results_.pop_front();
   publish();
 }
 
@@ -273,16 +364,22 @@ Json LiveGame::state_json() const {
           {"think", {{"white", think[WHITE]}, {"black", think[BLACK]}}},
           {"result", result},
           {"human", human},
+          {"finished", finished_},
           {"results", results_}};
 }
 
 void LiveGame::publish() {
   ++seq_;
+  if (!listener_) return;
+  build();
+  listener_(current_);
+}
+
+void LiveGame::build() const {
   // Moves refused as client text need not be UTF-8; the page gets a replacement character.
   current_.seq = seq_;
   current_.text = std::make_shared<std::string const>(
       state_json().dump(-1, ' ', false, Json::error_handler_t::replace));
-  if (listener_) listener_(current_);
 }
 
 Reply HumanSeat::request(Vorak const& position, int limit_ms) {

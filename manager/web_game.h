@@ -5,12 +5,15 @@
 #define DRAVIX_MANAGER_WEB_GAME_H
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game/vorak.h"
@@ -24,6 +27,18 @@ namespace manager {
 // for an empty cell, else {"owner", "kind" of the top piece, "height"}), and "tallies", the
 // six counters by colour and kind.
 Json position_json(Vorak const& position);
+
+// What a page may send as JSON. A game of a record is a few kilobytes and a few hundred values
+// nested four deep; the bounds keep a hostile text from costing more than a few milliseconds
+// (an ordered object looks its keys up one by one) or from nesting deeper than code that walks
+// a value can follow.
+constexpr int MAX_JSON_DEPTH = 32;
+constexpr std::size_t MAX_JSON_VALUES = 10000;
+constexpr std::size_t MAX_JSON_KEYS = 64;  // of one object
+
+// Parses a page's JSON `text` within the bounds above. Returns nullopt with `error` set when it
+// is not JSON or goes beyond them; the error quotes nothing of the text.
+std::optional<Json> parse_page_json(std::string_view text, std::string& error);
 
 // Replays one game of a record (an object with the record's "start" and "actions") under the
 // referee. The answer holds "frames", the position before every action and after the last
@@ -41,8 +56,15 @@ class LiveGame : public MatchObserver {
     std::shared_ptr<std::string const> text;
   };
   // Receives every new state, in order, while the lock is held: it must only hand the
-  // message on (to another thread's queue), never call back into the LiveGame.
+  // message on (to another thread's queue), never call back into the LiveGame. Messages are
+  // built at every change only while there is a listener (the web server sets one while a
+  // page is open); else state() builds the latest when asked. A series of fast players
+  // changes the state far more often than anyone looks at it.
   using Listener = std::function<void(Message const&)>;
+
+  // State messages carry the result lines of only this many finished games, with the count of
+  // all: the cost of one action must not grow with the games played.
+  static constexpr std::size_t RECENT_RESULTS = 20;
 
   explicit LiveGame(int games);
 
@@ -79,14 +101,17 @@ class LiveGame : public MatchObserver {
     std::optional<std::string> chosen;  // server notation
   };
 
-  // Builds the state message and hands it to the listener; the lock must be held.
+  // Counts a new state and, for a listener, builds its message and hands it on; the lock must
+  // be held.
   void publish();
+  // Builds the message of the latest state; the lock must be held.
+  void build() const;
   Json state_json() const;
 
   mutable std::mutex mutex_;
   std::condition_variable chosen_;
   Listener listener_;
-  Message current_;
+  mutable Message current_;  // the message of state `current_.seq`
   std::uint64_t seq_ = 0;
 
   int games_;
@@ -98,7 +123,8 @@ class LiveGame : public MatchObserver {
   std::optional<Vorak> position_;
   std::optional<ActionRecord> due_;
   std::optional<Waiting> waiting_;
-  std::vector<std::string> results_;  // result lines of the finished games
+  int finished_ = 0;                 // games over
+  std::deque<std::string> results_;  // result lines of the last RECENT_RESULTS games
 };
 
 // A person at the page: every request waits for the page (LiveGame::await_human).

@@ -1,12 +1,11 @@
 #include "manager/web_server.h"
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <deque>
 #include <exception>
 #include <future>
 #include <iostream>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,9 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include <boost/algorithm/string/predicate.hpp>
+#include <boost/algorithm/string/trim.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -36,7 +36,10 @@ using tcp = asio::ip::tcp;
 using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
 
-constexpr auto HTTP_TIMEOUT = std::chrono::seconds(30);
+using Clock = std::chrono::steady_clock;
+
+// An answer that the client does not take in this time is dropped with its connection.
+constexpr auto WRITE_TIMEOUT = std::chrono::seconds(30);
 // A page that falls this many messages behind is dropped; it reconnects and gets the state.
 constexpr std::size_t MAX_QUEUE = 512;
 // The page sends only moves, a few dozen bytes.
@@ -59,19 +62,40 @@ std::string_view content_type(std::string_view name) {
   return "application/octet-stream";
 }
 
-class Channel;
+// "application/json", parameters such as a charset aside.
+bool is_json(std::string_view content_type) {
+  std::string type(content_type.substr(0, content_type.find(';')));
+  boost::algorithm::trim(type);
+  return boost::algorithm::iequals(type, "application/json");
+}
 
-// What the connections share; lives on the server's thread, apart from `live` and the count.
+class Channel;
+class HttpSession;
+
+// What the connections share; lives on the server's thread, apart from `live`.
 struct Hub {
-  Hub(LiveGame& game, unsigned short listening) : live(game), port(listening) {}
+  Hub(LiveGame& game, unsigned short listening, WebTimeouts limits)
+      : live(game), port(listening), timeouts(limits) {}
 
   LiveGame& live;
   unsigned short port;
-  std::atomic<int> connections{0};
-  std::vector<std::weak_ptr<Channel>> channels;
+  WebTimeouts timeouts;
+  // Every connection, oldest first; each takes itself out as it ends.
+  std::list<HttpSession*> sessions;
+  std::list<Channel*> channels;
+  // Hands states to this thread; set on `live` only while a page is open, so that a series
+  // that nobody watches builds no state messages.
+  LiveGame::Listener listener;
+  int pages = 0;  // channels open
 
   void broadcast(LiveGame::Message const& message);
+  // At the cap, closes the connection whose place a newcomer takes.
+  void make_room_for_http();
+  void make_room_for_websocket();
   Response respond(Request const& request) const;
+  // Why a POST is refused, or "" to read it. A page of any site may POST here without asking
+  // first (as text/plain, say), so only JSON from this server's own pages is read.
+  std::string refuse_post(Request const& request, http::status& status) const;
   // Why a WebSocket upgrade is refused, or "" to accept it.
   std::string refuse_upgrade(Request const& request) const;
   // The answer to one message from a page, or nullptr for none.
@@ -115,14 +139,18 @@ Response Hub::respond(Request const& request) const {
   path = path.substr(0, path.find('?'));
 
   if (request.method() == http::verb::post && path == "/replay") {
-    Json const game = Json::parse(request.body(), nullptr, false);
-    if (game.is_discarded())
+    http::status status = http::status::forbidden;
+    std::string const refusal = refuse_post(request, status);
+    if (!refusal.empty()) return text_response(request, status, refusal);
+    std::string error;
+    std::optional<Json> const game = parse_page_json(request.body(), error);
+    if (!game)
       return make_response(
           request, http::status::bad_request,
-          Json{{"frames", Json::array()}, {"error", "the game is not JSON"}}.dump(),
+          Json{{"frames", Json::array()}, {"error", "the game cannot be read: " + error}}.dump(),
           "application/json");
     return make_response(request, http::status::ok,
-                         replay_game(game).dump(-1, ' ', false, Json::error_handler_t::replace),
+                         replay_game(*game).dump(-1, ' ', false, Json::error_handler_t::replace),
                          "application/json");
   }
   if (request.method() != http::verb::get) {
@@ -151,6 +179,18 @@ Response Hub::respond(Request const& request) const {
                        "Not found: " + std::string(path.substr(0, 200)));
 }
 
+std::string Hub::refuse_post(Request const& request, http::status& status) const {
+  std::string_view const origin = view(request[http::field::origin]);
+  std::string_view const site = view(request["Sec-Fetch-Site"]);
+  status = http::status::forbidden;
+  if ((!origin.empty() && !own_origin(origin)) || (!site.empty() && site != "same-origin"))
+    return "Pages of other sites may not post here.";
+  status = http::status::unsupported_media_type;
+  if (!is_json(view(request[http::field::content_type])))
+    return "A game is posted as application/json.";
+  return "";
+}
+
 std::string Hub::refuse_upgrade(Request const& request) const {
   if (!own_host(view(request[http::field::host]))) return "This server answers only to 127.0.0.1.";
   std::string_view const origin = view(request[http::field::origin]);
@@ -161,8 +201,9 @@ std::string Hub::refuse_upgrade(Request const& request) const {
 }
 
 std::shared_ptr<std::string const> Hub::answer(std::string const& text) const {
-  Json const message = Json::parse(text, nullptr, false);
   std::string error;
+  Json const message = parse_page_json(text, error).value_or(Json());
+  error.clear();
   if (!message.is_object() || message.value("type", Json()) != "move") {
     error = "The manager did not understand the page's message.";
   } else {
@@ -181,13 +222,22 @@ std::shared_ptr<std::string const> Hub::answer(std::string const& text) const {
 // One page's WebSocket: every state message in order, and the page's moves.
 class Channel : public std::enable_shared_from_this<Channel> {
  public:
-  Channel(tcp::socket&& socket, Hub& hub) : ws_(std::move(socket)), hub_(hub) {
-    ++hub_.connections;
+  Channel(tcp::socket&& socket, Hub& hub)
+      : ws_(std::move(socket)),
+        hub_(hub),
+        place_(hub.channels.insert(hub.channels.end(), this)),
+        heard_(Clock::now()) {}
+  ~Channel() {
+    hub_.channels.erase(place_);
+    if (open_ && --hub_.pages == 0) hub_.live.set_listener(nullptr);
   }
-  ~Channel() { --hub_.connections; }
 
   void run(Request request) {
-    ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+    websocket::stream_base::timeout limits =
+        websocket::stream_base::timeout::suggested(beast::role_type::server);
+    limits.idle_timeout = hub_.timeouts.idle;
+    limits.keep_alive_pings = true;
+    ws_.set_option(limits);
     ws_.set_option(websocket::stream_base::decorator([](websocket::response_type& response) {
       response.set(http::field::server, "vorak-manager");
     }));
@@ -198,14 +248,24 @@ class Channel : public std::enable_shared_from_this<Channel> {
   }
 
   void deliver(LiveGame::Message const& message) {
-    if (message.seq <= last_seq_) return;  // already sent, or older than what was
+    if (!open_ || message.seq <= last_seq_) return;  // already sent, or older than what was
     last_seq_ = message.seq;
     send(message.text);
   }
 
+  // Closes the connection; its handlers end with an error and free the channel.
+  void end() {
+    closing_ = true;
+    beast::get_lowest_layer(ws_).close();
+  }
+  bool closing() const { return closing_; }
+  // When the page last sent a message (or opened).
+  Clock::time_point heard() const { return heard_; }
+
  private:
   void start() {
-    hub_.channels.push_back(weak_from_this());
+    open_ = true;
+    if (hub_.pages++ == 0) hub_.live.set_listener(hub_.listener);
     deliver(hub_.live.state());
     read();
   }
@@ -213,6 +273,7 @@ class Channel : public std::enable_shared_from_this<Channel> {
   void read() {
     ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
       if (ec) return;  // closed; the last handler's end frees the channel
+      self->heard_ = Clock::now();
       std::string const text = beast::buffers_to_string(self->buffer_.data());
       self->buffer_.consume(self->buffer_.size());
       if (auto reply = self->hub_.answer(text)) self->send(reply);
@@ -222,8 +283,7 @@ class Channel : public std::enable_shared_from_this<Channel> {
 
   void send(std::shared_ptr<std::string const> const& text) {
     if (queue_.size() >= MAX_QUEUE) {
-      beast::error_code ec;
-      beast::get_lowest_layer(ws_).socket().close(ec);
+      end();
       return;
     }
     queue_.push_back(text);
@@ -242,43 +302,65 @@ class Channel : public std::enable_shared_from_this<Channel> {
 
   websocket::stream<beast::tcp_stream> ws_;
   Hub& hub_;
+  std::list<Channel*>::iterator const place_;
   beast::flat_buffer buffer_;
   std::deque<std::shared_ptr<std::string const>> queue_;
   std::uint64_t last_seq_ = 0;
+  bool open_ = false;  // the handshake is done
+  bool closing_ = false;
+  Clock::time_point heard_;
 };
 
 void Hub::broadcast(LiveGame::Message const& message) {
-  std::vector<std::weak_ptr<Channel>> alive;
-  for (std::weak_ptr<Channel> const& weak : channels) {
-    if (std::shared_ptr<Channel> const channel = weak.lock()) {
-      channel->deliver(message);
-      alive.push_back(weak);
-    }
+  // Delivering never ends a channel at once: the list stays as it is while it is walked.
+  for (Channel* channel : channels) channel->deliver(message);
+}
+
+void Hub::make_room_for_websocket() {
+  Channel* quietest = nullptr;
+  int open = 0;
+  for (Channel* channel : channels) {
+    if (channel->closing()) continue;
+    ++open;
+    if (!quietest || channel->heard() < quietest->heard()) quietest = channel;
   }
-  channels = std::move(alive);
+  if (open >= WebServer::MAX_WEBSOCKETS && quietest) quietest->end();
 }
 
 // One HTTP connection: requests in turn until the client closes or goes quiet, or asks for
 // the WebSocket.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
  public:
-  HttpSession(tcp::socket&& socket, Hub& hub) : stream_(std::move(socket)), hub_(hub) {
-    ++hub_.connections;
-  }
-  ~HttpSession() { --hub_.connections; }
+  HttpSession(tcp::socket&& socket, Hub& hub)
+      : stream_(std::move(socket)),
+        hub_(hub),
+        place_(hub.sessions.insert(hub.sessions.end(), this)) {}
+  ~HttpSession() { hub_.sessions.erase(place_); }
 
   void read() {
     parser_.emplace();
     parser_->header_limit(16 * 1024);
     parser_->body_limit(WebServer::MAX_BODY);
-    stream_.expires_after(HTTP_TIMEOUT);
+    // The whole request, body included, within the time: a page sends it at once.
+    stream_.expires_after(hub_.timeouts.request);
+    waiting_ = true;
     http::async_read(
         stream_, buffer_, *parser_,
         [self = shared_from_this()](beast::error_code ec, std::size_t) { self->on_read(ec); });
   }
 
+  // Closes the connection; its handler ends with an error and frees the session.
+  void end() {
+    closing_ = true;
+    stream_.close();
+  }
+  bool closing() const { return closing_; }
+  // It waits for a request (and has not sent a whole one), or is closing.
+  bool waiting() const { return waiting_; }
+
  private:
   void on_read(beast::error_code ec) {
+    waiting_ = false;
     if (ec == http::error::body_limit || ec == http::error::header_limit) {
       Request request;
       request.keep_alive(false);
@@ -293,6 +375,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     if (websocket::is_upgrade(request)) {
       std::string const refusal = hub_.refuse_upgrade(request);
       if (refusal.empty()) {
+        hub_.make_room_for_websocket();
         stream_.expires_never();
         std::make_shared<Channel>(stream_.release_socket(), hub_)->run(std::move(request));
         return;
@@ -305,7 +388,9 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     try {
       response = hub_.respond(request);
     } catch (std::exception const& e) {
-      response = text_response(request, http::status::internal_server_error, e.what());
+      response =
+          text_response(request, http::status::internal_server_error,
+                        "The manager could not answer: " + std::string(e.what()).substr(0, 200));
     }
     send(std::move(response));
   }
@@ -313,7 +398,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void send(Response response) {
     response_ = std::make_shared<Response>(std::move(response));
     response_->prepare_payload();
-    stream_.expires_after(HTTP_TIMEOUT);
+    stream_.expires_after(WRITE_TIMEOUT);
     http::async_write(stream_, *response_,
                       [self = shared_from_this()](beast::error_code ec, std::size_t) {
                         if (ec || self->response_->need_eof())
@@ -326,19 +411,52 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void close() {
     beast::error_code ec;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    // What the client still sends (the rest of a body refused as too large) is read and
+    // dropped for a while: closing with it unread would reset the connection, and the client
+    // could lose the answer. Meanwhile the connection is the first to give way to a newcomer.
+    waiting_ = true;
+    stream_.expires_after(hub_.timeouts.request);
+    drain();
+  }
+
+  void drain() {
+    stream_.async_read_some(asio::buffer(scrap_),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                              if (!ec) self->drain();
+                            });
   }
 
   beast::tcp_stream stream_;
   Hub& hub_;
+  std::list<HttpSession*>::iterator const place_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   std::shared_ptr<Response> response_;
+  bool waiting_ = false;
+  bool closing_ = false;
+  char scrap_[1024];
 };
+
+// The oldest of those that wait for a request goes first: a page sends its request at once,
+// a connection that holds a place without one does not.
+void Hub::make_room_for_http() {
+  HttpSession* oldest = nullptr;
+  HttpSession* oldest_waiting = nullptr;
+  int open = 0;
+  for (HttpSession* session : sessions) {
+    if (session->closing()) continue;
+    ++open;
+    if (!oldest) oldest = session;
+    if (!oldest_waiting && session->waiting()) oldest_waiting = session;
+  }
+  if (open < WebServer::MAX_HTTP) return;
+  (oldest_waiting ? oldest_waiting : oldest)->end();
+}
 
 }  // namespace
 
 struct WebServer::Impl {
-  Impl(LiveGame& live, unsigned short port) : hub(live, port) {}
+  Impl(LiveGame& live, unsigned short port, WebTimeouts timeouts) : hub(live, port, timeouts) {}
 
   void accept() {
     acceptor.async_accept([this](beast::error_code ec, tcp::socket socket) {
@@ -351,12 +469,8 @@ struct WebServer::Impl {
         });
         return;
       }
-      if (hub.connections >= MAX_CONNECTIONS) {
-        beast::error_code ignored;
-        socket.close(ignored);
-      } else {
-        std::make_shared<HttpSession>(std::move(socket), hub)->read();
-      }
+      hub.make_room_for_http();
+      std::make_shared<HttpSession>(std::move(socket), hub)->read();
       accept();
     });
   }
@@ -366,12 +480,11 @@ struct WebServer::Impl {
   asio::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
   asio::steady_timer retry{ioc};
-  std::optional<asio::signal_set> signals;
   std::thread thread;
 };
 
-WebServer::WebServer(LiveGame& live, unsigned short port)
-    : impl_(std::make_unique<Impl>(live, port)) {
+WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
+    : impl_(std::make_unique<Impl>(live, port, timeouts)) {
   Impl& s = *impl_;
   beast::error_code ec;
   tcp::endpoint const endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
@@ -383,9 +496,9 @@ WebServer::WebServer(LiveGame& live, unsigned short port)
     throw "cannot serve the web page on 127.0.0.1:" + std::to_string(port) + ": " + ec.message();
   s.hub.port = s.acceptor.local_endpoint().port();
 
-  live.set_listener([&s](LiveGame::Message const& message) {
+  s.hub.listener = [&s](LiveGame::Message const& message) {
     asio::post(s.ioc, [&s, message] { s.hub.broadcast(message); });
-  });
+  };
   s.accept();
   s.thread = std::thread([&s] {
     try {
@@ -393,27 +506,28 @@ WebServer::WebServer(LiveGame& live, unsigned short port)
     } catch (std::exception const& e) {
       std::cerr << "vorak-manager: the web page stopped: " << e.what() << "\n";
     }
+    // No page can answer any more: a human seat waiting for one must not wait for ever.
+    s.hub.live.close();
   });
 }
 
 WebServer::~WebServer() {
-  impl_->hub.live.set_listener(nullptr);
   impl_->ioc.stop();
   if (impl_->thread.joinable()) impl_->thread.join();
+  impl_->hub.live.set_listener(nullptr);
 }
 
 unsigned short WebServer::port() const {
   return impl_->hub.port;
 }
 
-void WebServer::wait_for_interrupt() {
-  std::promise<void> interrupted;
-  std::future<void> done = interrupted.get_future();
-  asio::post(impl_->ioc, [this, &interrupted] {
-    impl_->signals.emplace(impl_->ioc, SIGINT, SIGTERM);
-    impl_->signals->async_wait([&interrupted](beast::error_code, int) { interrupted.set_value(); });
+WebServer::Counts WebServer::counts() const {
+  std::promise<Counts> counted;
+  asio::post(impl_->ioc, [this, &counted] {
+    counted.set_value({static_cast<int>(impl_->hub.sessions.size()),
+                       static_cast<int>(impl_->hub.channels.size())});
   });
-  done.wait();
+  return counted.get_future().get();
 }
 
 }  // namespace manager

@@ -12,29 +12,46 @@
 #ifndef DRAVIX_MANAGER_WEB_SERVER_H
 #define DRAVIX_MANAGER_WEB_SERVER_H
 
+#include <chrono>
 #include <memory>
 
 #include "manager/web_game.h"
 
 namespace manager {
 
+struct WebTimeouts {
+  // A connection that has not sent a whole request in this time is closed: it holds a place
+  // that a page load needs.
+  std::chrono::milliseconds request{5000};
+  // A page's WebSocket is pinged every half of this, and closed when a whole passes without a
+  // word (a pong counts); a browser answers pings by itself, so an open page stays open.
+  std::chrono::milliseconds idle{60000};
+};
+
 class WebServer {
  public:
-  // Most connections served at once; more are closed as they come.
-  static constexpr int MAX_CONNECTIONS = 64;
+  // Most HTTP connections and most WebSockets served at once. A newcomer beyond either takes
+  // the place of the connection that has waited longest for its request, or of the page that
+  // has been quiet longest, so that the person at the page always gets through.
+  static constexpr int MAX_HTTP = 32;
+  static constexpr int MAX_WEBSOCKETS = 32;
   // Largest request body: a recorded game is a few kilobytes.
   static constexpr std::size_t MAX_BODY = 1 << 20;
 
   // Listens on 127.0.0.1:`port` (0: any free port) and starts serving `live`, which must
   // outlive the server. Throws a std::string when it cannot listen.
-  WebServer(LiveGame& live, unsigned short port);
+  WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts = WebTimeouts());
   ~WebServer();
   WebServer(WebServer const&) = delete;
   WebServer& operator=(WebServer const&) = delete;
 
   unsigned short port() const;
-  // Blocks until the process is asked to stop (SIGINT or SIGTERM).
-  void wait_for_interrupt();
+  // Connections open now, by kind; waits for the server's thread to count them.
+  struct Counts {
+    int http = 0;
+    int websockets = 0;
+  };
+  Counts counts() const;
 
  private:
   struct Impl;

@@ -1,5 +1,6 @@
 // The few socket operations the socket family needs, over Windows Sockets 2 on Windows and POSIX
-// sockets elsewhere. Only net/ includes the system headers; everything here is plain C++.
+// sockets elsewhere, and the cheap clock the search reads before every step. Only net/ includes
+// the system headers; everything here is plain C++.
 //
 // Error codes are the platform's own (errno values, or Winsock codes); ErrorText turns one into
 // the system's message. Interrupted calls are retried inside, so callers never see EINTR.
@@ -79,6 +80,10 @@ bool IsTimeout(int code);
 // or `timeout_ms` passes (negative: no limit); sets `ready[i]` for each. With no handles it only
 // sleeps for the timeout (returns at once when there is no limit). Returns 0 or the error code.
 int WaitReadable(const SocketHandle* handles, bool* ready, int count, int timeout_ms);
+
+// A monotonic clock in milliseconds that costs a few nanoseconds a call: coarse (it may move in
+// steps of up to about 16 ms), with an arbitrary origin.
+std::int64_t CoarseMilliseconds();
 
 }  // namespace platform
 

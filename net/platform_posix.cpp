@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +20,19 @@
 #include "net/platform.h"
 
 namespace platform {
+
+std::int64_t CoarseMilliseconds() {
+  // The coarse clock is read from memory the kernel keeps up to date, without reading the
+  // hardware counter.
+#ifdef CLOCK_MONOTONIC_COARSE
+  constexpr clockid_t kClock = CLOCK_MONOTONIC_COARSE;
+#else
+  constexpr clockid_t kClock = CLOCK_MONOTONIC;
+#endif
+  timespec now;
+  ::clock_gettime(kClock, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 namespace {
 

@@ -45,6 +45,11 @@ int Clamp(std::size_t size) {
 
 }  // namespace
 
+std::int64_t CoarseMilliseconds() {
+  // The tick count is read from memory the system keeps up to date.
+  return static_cast<std::int64_t>(::GetTickCount64());
+}
+
 bool Startup() {
   WSADATA data;
   return ::WSAStartup(0x0002, &data) == 0;

@@ -1,6 +1,7 @@
 // The search plays on a compact form of the position for speed. These tests hold it to the
 // state's own member functions: the same candidate lists, the same look-ahead decisions, and
-// for a whole search the same draws, tallies, tables and choice.
+// for a whole search the same draws, tallies, tables and choice; and the uniform draw, which
+// both forms share, to Boost's distribution.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -87,6 +88,21 @@ void expect_same_search(Vorak const& state, std::uint32_t seed, std::uint64_t st
 }
 
 }  // namespace
+
+TEST(uniform_draw, draws_as_boosts_distribution_does) {
+  // Every list length up to past the longest list, each from many engine states, with the
+  // engine left in the same state.
+  for (std::size_t n = 1; n <= FastPlayout::MAX_MOVES + 30; ++n) {
+    boost::random::mt19937 boost_engine(static_cast<std::uint32_t>(n * 7919u));
+    boost::random::mt19937 engine = boost_engine;
+    boost::random::uniform_int_distribution<int> dist(0, static_cast<int>(n) - 1);
+    for (int i = 0; i < 3000; ++i) {
+      int const expected = dist(boost_engine);
+      ASSERT_EQ(draw_index(engine, n), expected) << "n = " << n << ", draw " << i;
+    }
+    ASSERT_TRUE(engine == boost_engine) << "n = " << n;
+  }
+}
 
 TEST(fast_playout, candidate_lists_match_the_member_functions) {
   int compared = 0;

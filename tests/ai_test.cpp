@@ -1,12 +1,15 @@
 // The move choice on hand-made positions: the elimination look-ahead's cases, the choice of a
-// sequence from the playout tables, the random player, and whole searches under a clock that
-// counts its checks, so that every search here is repeatable.
+// sequence from the playout tables, the random player, whole searches under a clock that counts
+// its checks, so that every search here is repeatable, and searches on several threads and by
+// several searchers at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
@@ -15,6 +18,7 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "ai/searcher.h"
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -866,4 +870,142 @@ TEST(search, one_second_on_the_wall_clock) {
   std::string const out = output_of([&] { move = state.monte_carlo(); });
   EXPECT_TRUE(closes_once(out)) << out;
   EXPECT_TRUE(contains(legal_now(state), move)) << move;
+}
+
+TEST(search, wall_clock_ends_at_the_calendar_second_neither_early_nor_late) {
+  std::time_t const deadline = std::time(nullptr) + 1;
+  WallClock clock(deadline);
+  int late_checks = 0;
+  std::time_t const give_up = deadline + 5;  // does not hang
+  while (!clock.expired()) {
+    std::time_t const now = std::time(nullptr);
+    if (now >= deadline) ++late_checks;  // it could have ended at this check or the last
+    ASSERT_LT(now, give_up);
+  }
+  EXPECT_GE(std::time(nullptr), deadline);
+  EXPECT_LE(late_checks, 1) << "checks went on after the calendar reached the deadline";
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+std::map<std::string, std::uint32_t>& operator+=(std::map<std::string, std::uint32_t>& a,
+                                                 SequenceTable const& b) {
+  for (auto const& [key, count] : b) a[key] += count;
+  return a;
+}
+
+// One searcher's choices for both actions of a turn in each of a few positions.
+std::vector<std::string> series(Searcher& searcher, SearchSettings const& settings) {
+  std::vector<std::string> moves;
+  for (std::uint32_t seed : {2u, 6u, 9u}) {
+    Vorak state = played_position(seed, 20);
+    std::string const first = searcher.choose(state, settings);
+    moves.push_back(first + "/" + std::to_string(state.playouts));
+    if (!contains(legal_now(state), first)) moves.push_back("illegal first action");
+    state.execute_move(first, false);
+    std::string const second = searcher.choose(state, settings);
+    if (!contains(legal_now(state), second)) moves.push_back("illegal second action");
+    moves.push_back(second);
+  }
+  return moves;
+}
+
+}  // namespace
+
+TEST(threads, the_report_counts_the_playouts_of_every_thread) {
+  // Each thread is a search of its own on an engine seeded from gen; with a clock of checks
+  // each repeats exactly, so the merged search is the sum of the searches of its seeds.
+  Vorak const start = played_position(5, 24);
+  std::uint64_t const steps = 20000;
+  gen.seed(7);
+  std::uint32_t const seeds[2] = {gen(), gen()};
+  SearchTallies sum;
+  std::map<std::string, std::uint32_t> best, worst;
+  for (std::uint32_t seed : seeds) {
+    Vorak alone = start;
+    search(alone, steps, seed);
+    sum.playouts += alone.playouts;
+    sum.wins += alone.wins;
+    sum.losses += alone.losses;
+    best += bestMoves;
+    worst += worstMoves;
+  }
+  ASSERT_GT(sum.wins, 0u);
+
+  Vorak merged = start;
+  gen.seed(7);
+  std::string const out =
+      output_of([&] { search<FastPlayout>(merged, StepClock{steps}, program_context(), 2); });
+  EXPECT_EQ(merged.playouts, sum.playouts);
+  EXPECT_EQ(merged.wins, sum.wins);
+  EXPECT_EQ(merged.losses, sum.losses);
+  EXPECT_EQ(copy_of(bestMoves), best);
+  EXPECT_EQ(copy_of(worstMoves), worst);
+  EXPECT_EQ(out.rfind("Dravix Bot looks confident.\nOf the " + std::to_string(sum.playouts) +
+                          " games completed, " + std::to_string(sum.wins) + " were winning",
+                      0),
+            0u)
+      << out;
+}
+
+TEST(threads, concern_counts_the_playouts_of_every_thread) {
+  // Every playout of the doomed position is lost: 5000 per thread stay below the threshold
+  // alone, but the search as a whole passes it.
+  Vorak alone = position(doomed_layout(), WHITE, 10);
+  EXPECT_EQ(search(alone, 4 * 5000).output.rfind("Dravix Bot looks confident.\n", 0), 0u);
+  Vorak both = position(doomed_layout(), WHITE, 10);
+  std::string const out =
+      output_of([&] { search<FastPlayout>(both, StepClock{4 * 5000}, program_context(), 2); });
+  EXPECT_EQ(out.rfind("Dravix Bot looks concerned.\n", 0), 0u) << out;
+  EXPECT_GT(both.playouts, CONCERNED_AFTER);
+  EXPECT_EQ(both.wins, 0u);
+}
+
+TEST(threads, a_win_at_the_first_step_ends_the_search_at_once) {
+  Vorak state = position(two_voraks_layout(), WHITE, 10);
+  std::string move;
+  std::string const out = output_of(
+      [&] { move = search<FastPlayout>(state, StepClock{100000}, program_context(), 2); });
+  EXPECT_EQ(out, won_report(1, 1, 1, "21220141", 1));
+  EXPECT_EQ(move, "2122");
+  EXPECT_EQ(state.playouts, 1u);
+}
+
+TEST(searcher, searches_as_the_program_does_on_its_own_engine_and_tables) {
+  Vorak const start = played_position(3, 30);
+  Vorak program = start;
+  Search const expected = search(program, 30000, 42);
+  auto const best = copy_of(bestMoves);
+  Searcher searcher(42);
+  Vorak mine = start;
+  std::string move;
+  SearchSettings settings;
+  settings.steps = 30000;
+  std::string const out = output_of([&] { move = searcher.choose(mine, settings); });
+  EXPECT_EQ(out, expected.output);
+  EXPECT_EQ(move, expected.move);
+  EXPECT_TRUE(same_tallies(mine, program));
+  EXPECT_EQ(copy_of(bestMoves), best) << "the searcher wrote to the program's tables";
+}
+
+TEST(searcher, two_at_once_choose_as_each_would_alone_and_print_nothing) {
+  SearchSettings quiet;
+  quiet.report = false;
+  quiet.steps = 8000;
+  SearchSettings threaded = quiet;
+  threaded.threads = 2;
+  Searcher a(11), b(22);
+  std::vector<std::string> const alone_a = series(a, quiet), alone_b = series(b, threaded);
+
+  Searcher a2(11), b2(22);
+  std::vector<std::string> together_a, together_b;
+  testing::internal::CaptureStdout();
+  std::thread other([&] { together_b = series(b2, threaded); });
+  together_a = series(a2, quiet);
+  other.join();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(together_a, alone_a);
+  EXPECT_EQ(together_b, alone_b);
 }

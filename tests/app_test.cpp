@@ -1,5 +1,5 @@
-// The console front end: the dialogue, the difficulty, the remarks and the rematch loop, with
-// standard input and output redirected to strings.
+// The console front end: the command line, the dialogue, the difficulty, the remarks and the
+// rematch loop, with standard input and output redirected to strings.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/config.h"
+#include "app/options.h"
+#include "dravix_version.h"
 
 namespace {
 
@@ -256,4 +258,49 @@ TEST(rematch, end_of_input_ends_the_program) {
   ASSERT_EQ(games.calls.size(), 2u);
   EXPECT_EQ(games.calls[1].port, 2525);
   EXPECT_EQ(games.calls[1].time, 40);
+}
+
+TEST(options, command_lines) {
+  struct Case {
+    std::vector<char const*> args;
+    int status;  // -1: the program goes on to play
+    unsigned threads;
+    std::string out, err;  // parts each stream must hold ("" for an empty stream)
+  };
+  std::string const refused = "Try 'dravix-bot --help'.\n";
+  std::vector<Case> const cases = {
+      {{}, -1, 1, "", ""},
+      {{"--threads", "2"}, -1, 2, "", ""},
+      {{"--threads=0"}, -1, 0, "", ""},
+      {{"--threads", "1024"}, -1, 1024, "", ""},
+      {{"--threads", "3", "--threads", "4"}, -1, 4, "", ""},
+      {{"--help"}, 0, 1, "Usage: dravix-bot [--threads N]\n", ""},
+      {{"--threads", "2", "--version"}, 0, 2, "dravix-bot " DRAVIX_VERSION "\n", ""},
+      {{"--threads"}, 2, 1, "", "dravix-bot: --threads needs a number\n" + refused},
+      {{"--threads", "1025"}, 2, 1, "", "bad value for --threads: '1025'"},
+      {{"--threads", "-1"}, 2, 1, "", "bad value for --threads: '-1'"},
+      {{"--threads=two"}, 2, 1, "", "bad value for --threads: 'two'"},
+      {{"--threads", ""}, 2, 1, "", "bad value for --threads: ''"},
+      {{"--threads", "99999999999999999999"}, 2, 1, "", "bad value for --threads"},
+      {{"--verbose"}, 2, 1, "", "dravix-bot: unknown option '--verbose'\n" + refused},
+      {{"127.0.0.1"}, 2, 1, "", "unknown option '127.0.0.1'"},
+  };
+  for (Case const& c : cases) {
+    std::vector<char const*> argv = {"dravix-bot"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    BotOptions options;
+    std::ostringstream out, err;
+    std::optional<int> const status =
+        parse_bot_options(static_cast<int>(argv.size()), argv.data(), options, out, err);
+    std::string const line = ::testing::PrintToString(c.args);
+    EXPECT_EQ(status.value_or(-1), c.status) << line;
+    EXPECT_EQ(options.threads, c.threads) << line;
+    for (auto const& [text, expected] :
+         {std::pair{out.str(), c.out}, std::pair{err.str(), c.err}}) {
+      if (expected.empty())
+        EXPECT_EQ(text, "") << line;
+      else
+        EXPECT_NE(text.find(expected), std::string::npos) << line << ": " << text;
+    }
+  }
 }

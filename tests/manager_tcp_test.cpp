@@ -2,6 +2,8 @@
 // and the vorak-manager program itself is run for its exit statuses and a whole game.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -9,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -23,12 +27,15 @@
 #include <nlohmann/json.hpp>
 
 #include "game/vorak.h"
+#include "manager/client_text.h"
 #include "manager/match.h"
 #include "manager/players.h"
 #include "manager/referee.h"
 #include "manager/seat.h"
 #include "manager/setup.h"
 #include "net/socket.h"
+
+extern char** environ;
 
 using namespace manager;
 
@@ -162,16 +169,99 @@ std::string program() {
   return std::string(DRAVIX_BIN_DIR) + "/vorak-manager";
 }
 
+// The program running in the background, its output (standard output and error together) read
+// as it comes. Every wait is bounded: a program that outlives it is killed.
+class Program {
+ public:
+  explicit Program(std::string const& arguments) {
+    int ends[2];
+    if (::pipe(ends) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 2);
+    posix_spawn_file_actions_addclose(&actions, ends[0]);
+    // exec, so that a signal reaches the program and not a shell.
+    std::string const command = "exec " + program() + " " + arguments;
+    char const* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    if (posix_spawn(&pid_, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+      pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    out_ = ends[0];
+  }
+  ~Program() {
+    finish(0);
+    ::close(out_);
+  }
+
+  // Reads until `count` whole lines starting with `prefix` have been printed; false after 10
+  // seconds or at the end of the output.
+  bool printed(std::string const& prefix, int count = 1) {
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      int seen = 0;
+      for (std::size_t at = output.find("\n" + prefix); at != std::string::npos;
+           at = output.find("\n" + prefix, at + 1))
+        seen += output.find('\n', at + 1) != std::string::npos ? 1 : 0;
+      if (seen >= count) return true;
+      if (!read(deadline)) return false;
+    }
+  }
+  int port() {
+    std::string const listening = "Listening on 127.0.0.1:";
+    if (!printed(listening)) return -1;
+    return std::stoi(output.substr(output.find("\n" + listening) + 1 + listening.size()));
+  }
+  void signal(int number) { ::kill(pid_, number); }
+  // The exit status once the program has ended (all its output read), or -1 when it had to
+  // be killed after `seconds`.
+  int finish(int seconds) {
+    if (pid_ <= 0) return -1;
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (read(deadline)) {
+    }
+    if (std::chrono::steady_clock::now() >= deadline) ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string output = "\n";  // so that every line follows a line feed
+
+ private:
+  // Adds what the program prints next; false at the end of its output or at `deadline`.
+  bool read(std::chrono::steady_clock::time_point deadline) {
+    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{out_, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
+    char bytes[4096];
+    ssize_t const n = ::read(out_, bytes, sizeof bytes);
+    if (n > 0) output.append(bytes, static_cast<std::size_t>(n));
+    return n > 0;
+  }
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
 // Runs the program with `arguments`, returning its exit status and what it printed.
 int run_program(std::string const& arguments, std::string* output = nullptr) {
-  FILE* pipe = ::popen((program() + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-  int const status = ::pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  Program run(arguments);
+  int const status = run.finish(60);
+  if (output != nullptr) *output = run.output.substr(1);
+  return status;
+}
+
+nlohmann::json read_json(std::string const& path) {
+  std::ifstream in(path);
+  return nlohmann::json::parse(in, nullptr, false);
+}
+
+std::string scratch(std::string const& name) {
+  return ::testing::TempDir() + "manager_tcp_test_" + std::to_string(::getpid()) + "_" + name;
 }
 
 }  // namespace
@@ -294,6 +384,43 @@ TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
   EXPECT_EQ(white_lines.back(), "GameOver{OtherPlayerForfeits}");
 }
 
+// Escape codes in a chat line could retitle, clear or recolour the manager's console; a huge
+// illegal move was printed and recorded whole; a chat flood could fill the console.
+TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
+  Table table;
+  std::thread client([&] {
+    play_client(table.port(), [](Vorak const&, Players, int) {
+      std::string lines =
+          "Chat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff ok}\r\n";
+      for (int i = 0; i < 2 * TcpSeat::MAX_NOTICES; ++i) lines += "Chat{again}\r\n";
+      return Answer{Answer::RAW, lines + "Move{" + std::string(60 * 1024, '9') + "}\r\n"};
+    });
+  });
+  std::unique_ptr<TcpSeat> white = table.seat();
+  BuiltinSeat black(SeatKind::RANDOM, 3, 1, true);
+  GameRecord record;
+  if (white) play_match(random_setup(3), *white, black, MatchSettings{}, record);
+  client.join();
+
+  ASSERT_EQ(table.log.size(), TcpSeat::MAX_NOTICES + 1u);
+  EXPECT_EQ(table.log[0],
+            "White says: \\x1b]0;pwned\\x07\\x1b[2J\\x1b[31mred\\x0d\\xc2\\x9b \\xe2\\x80\\xae "
+            "\\xff ok");
+  EXPECT_NE(table.log.back().find("dropped"), std::string::npos) << table.log.back();
+  ASSERT_TRUE(record.refused);
+  EXPECT_EQ(record.refused->move,
+            std::string(CLIENT_TEXT_LIMIT, '9') + "[cut: 61440 bytes in all]");
+  EXPECT_LT(record.detail.size(), CLIENT_TEXT_LIMIT + 100) << record.detail;
+
+  // Valid UTF-8 stays as it was, and is never cut inside a character.
+  std::string const accents = "gr\xc3\xbc\xc3\x9f \xe2\x99\x9e";
+  EXPECT_EQ(client_text(accents), accents);
+  EXPECT_EQ(client_text("\xed\xa0\x80\xc0\xaf"),
+            "\\xed\\xa0\\x80\\xc0\\xaf");  // surrogate, overlong
+  EXPECT_EQ(client_text(std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "\xc3\xa9"),
+            std::string(CLIENT_TEXT_LIMIT - 1, 'a') + "[cut: 301 bytes in all]");
+}
+
 TEST(manager_program, bad_options_exit_with_status_2) {
   for (std::string args :
        {"--games 0", "--white human", "--port 65536", "--frobnicate", "--seed x",
@@ -315,33 +442,20 @@ TEST(manager_program, a_port_in_use_exits_with_status_1) {
 }
 
 TEST(manager_program, plays_a_whole_game_with_a_tcp_client_and_records_it) {
-  std::string const record_path =
-      ::testing::TempDir() + "manager_tcp_test_" + std::to_string(::getpid()) + ".json";
-  FILE* pipe = ::popen(
-      (program() + " --port 0 --black greedy --seed 12 --quiet --record " + record_path + " 2>&1")
-          .c_str(),
-      "r");
-  ASSERT_NE(pipe, nullptr);
-  int port = -1;
-  char buffer[512];
-  std::string printed;
-  while (port < 0 && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    std::string const line = buffer;
-    printed += line;
-    if (boost::starts_with(line, "Listening on 127.0.0.1:")) port = std::stoi(line.substr(23));
-  }
+  std::string const record_path = scratch("whole_game.json");
+  Program manager("--port 0 --black greedy --seed 12 --quiet --record " + record_path);
+  int const port = manager.port();
   std::vector<std::string> lines;
   if (port > 0) lines = play_client(port, random_policy(12));
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) printed += buffer;
-  int const status = ::pclose(pipe);
+  int const status = manager.finish(30);
+  std::string const& printed = manager.output;
   ASSERT_GT(port, 0) << printed;
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << printed;
+  EXPECT_EQ(status, 0) << printed;
   EXPECT_NE(printed.find("Seed: 12"), std::string::npos) << printed;
   EXPECT_NE(printed.find("Results of 1 game"), std::string::npos) << printed;
 
   ASSERT_FALSE(lines.empty());
-  std::ifstream in(record_path);
-  nlohmann::json const record = nlohmann::json::parse(in);
+  nlohmann::json const record = read_json(record_path);
   ASSERT_EQ(record["games"].size(), 1u);
   nlohmann::json const& game = record["games"][0];
   EXPECT_EQ(game["white"], "tcp");
@@ -349,4 +463,93 @@ TEST(manager_program, plays_a_whole_game_with_a_tcp_client_and_records_it) {
   EXPECT_TRUE(game["reason"] == "elimination" || game["reason"] == "no capture") << game["reason"];
   EXPECT_EQ(lines[2], "BoardState{" + game["start"].get<std::string>() + "}");
   std::remove(record_path.c_str());
+}
+
+// A web page can make a browser connect to the game port; it must never take a seat.
+TEST(manager_program, a_web_pages_request_never_takes_a_seat) {
+  Program manager("--port 0 --white tcp --black tcp --seed 9 --quiet");
+  int const port = manager.port();
+  ASSERT_TRUE(port > 0 && manager.printed("Waiting for White")) << manager.output;
+  // A request sent at once is refused before it is seated.
+  Client post(port);
+  post.send("POST /x HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain\r\n\r\nMove{1}");
+  EXPECT_EQ(post.line(), std::nullopt);
+  // A connection seated while it said nothing loses its seat when its first line, sent before
+  // the game begins, is a request: the next client plays instead.
+  ASSERT_TRUE(manager.printed("Waiting for White", 2)) << manager.output;
+  Client get(port);
+  ASSERT_TRUE(manager.printed("Waiting for Black")) << manager.output;
+  get.send("GET / HTTP/1.0\r\n\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::vector<std::string> lines[2];
+  std::thread black([&] { lines[1] = play_client(port, random_policy(1)); });
+  EXPECT_TRUE(manager.printed("Waiting for White", 3)) << manager.output;
+  lines[0] = play_client(port, random_policy(2));
+  black.join();
+  EXPECT_EQ(get.line(), std::nullopt);
+  EXPECT_EQ(manager.finish(30), 0) << manager.output;
+  for (std::vector<std::string> const& l : lines)
+    EXPECT_TRUE(!l.empty() && boost::starts_with(l.back(), "GameOver{")) << manager.output;
+  std::string const refused = "Refused a connection for White: its first line is an HTTP request";
+  EXPECT_NE(manager.output.find(refused + " (\"POST /x HTTP/1.1\")"), std::string::npos);
+  EXPECT_NE(manager.output.find(refused + " (\"GET / HTTP/1.0\")"), std::string::npos);
+
+  // Once the game has begun, such a line closes the connection: the seat is lost.
+  Table table;
+  std::thread client([&] {
+    play_client(table.port(), [](Vorak const&, Players, int) {
+      return Answer{Answer::RAW, "GET /favicon.ico HTTP/1.1\r\n"};
+    });
+  });
+  std::unique_ptr<TcpSeat> seat = table.seat();
+  BuiltinSeat builtin(SeatKind::RANDOM, 3, 1, true);
+  GameRecord record;
+  if (seat) play_match(random_setup(3), *seat, builtin, MatchSettings{}, record);
+  client.join();
+  EXPECT_EQ(record.reason, Reason::DISCONNECTED);
+  EXPECT_EQ(table.log, std::vector<std::string>{"White's first line is an HTTP request (\"GET "
+                                                "/favicon.ico HTTP/1.1\"), not the game's "
+                                                "protocol: its connection is closed"});
+  EXPECT_FALSE(http_request_line("Chat{see HTTP/1.1}"));
+}
+
+// A client that never answers or never comes, and Ctrl-C, each end a series with everything
+// recorded; a person's turn on the page is no exception.
+TEST(manager_program, nothing_holds_a_series_for_ever) {
+  std::string const record = scratch("interrupted.json");
+  {
+    Program manager("--port 0 --connect-limit 0.3 --quiet --record " + record);
+    EXPECT_EQ(manager.finish(30), 1) << manager.output;
+    EXPECT_NE(manager.output.find("no client connected as White within 0.300 s"), std::string::npos)
+        << manager.output;
+    EXPECT_NE(manager.output.find("Results of 0 games"), std::string::npos) << manager.output;
+    EXPECT_EQ(read_json(record)["games"].size(), 0u);
+  }
+  {
+    Program manager("--port 0 --games 5 --quiet --record " + record);
+    int const port = manager.port();
+    ASSERT_GT(port, 0) << manager.output;
+    Client silent(port);
+    std::optional<std::string> line;
+    while ((line = silent.line()) && *line != "YourTurn{}") {
+    }
+    manager.signal(SIGINT);
+    EXPECT_EQ(silent.line(), "GameOver{NoContest}");
+    EXPECT_EQ(manager.finish(30), 130) << manager.output;
+    EXPECT_NE(manager.output.find("Results of 1 game"), std::string::npos) << manager.output;
+    nlohmann::json const games = read_json(record)["games"];
+    ASSERT_EQ(games.size(), 1u);
+    EXPECT_EQ(games[0]["reason"], "interrupted");
+    EXPECT_EQ(games[0]["winner"], nullptr);
+  }
+  {
+    Program manager("--web 0 --white human --black random --record " + record);
+    ASSERT_TRUE(manager.printed("White to open")) << manager.output;
+    manager.signal(SIGTERM);
+    EXPECT_EQ(manager.finish(30), 143) << manager.output;
+    nlohmann::json const games = read_json(record)["games"];
+    ASSERT_EQ(games.size(), 1u);
+    EXPECT_EQ(games[0]["detail"], "interrupted by SIGTERM during action 1");
+  }
+  std::remove(record.c_str());
 }

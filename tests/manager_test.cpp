@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -546,16 +548,24 @@ TEST(options, defaults_match_the_usage) {
   EXPECT_EQ(p.options.games, 1);
   EXPECT_FALSE(p.options.alternate);
   EXPECT_FALSE(p.options.seed);
-  EXPECT_EQ(p.options.action_limit_ms, -1);
+  // A client that never answers or never comes cannot hold the series for ever; a person or a
+  // built-in player has no limit unless one is given, and 0 gives none to anyone.
+  EXPECT_EQ(p.options.action_limit_for(SeatKind::TCP), 600000);
+  EXPECT_EQ(p.options.action_limit_for(SeatKind::HUMAN), -1);
+  EXPECT_EQ(p.options.connect_limit_ms, 600000);
+  ParsedOptions const none = parse({"--action-limit", "0", "--connect-limit", "0.0"});
+  EXPECT_EQ(none.options.action_limit_for(SeatKind::TCP), -1);
+  EXPECT_EQ(none.options.connect_limit_ms, -1);
   EXPECT_FALSE(p.options.quiet);
   EXPECT_EQ(parse({"--help"}).status, ParsedOptions::HELP);
 }
 
 TEST(options, every_option_is_read) {
   ParsedOptions const p = parse(
-      {"--address",      "0.0.0.0", "--port=0",    "--white", "greedy",     "--black", "bot",
-       "--games",        "12",      "--alternate", "--seed",  "4294967295", "--board", "b.txt",
-       "--action-limit", "2.5",     "--bot-time",  "2",       "--record",   "r.json",  "--quiet"});
+      {"--address",       "0.0.0.0", "--port=0",    "--white", "greedy",     "--black", "bot",
+       "--games",         "12",      "--alternate", "--seed",  "4294967295", "--board", "b.txt",
+       "--action-limit",  "2.5",     "--bot-time",  "2",       "--record",   "r.json",  "--quiet",
+       "--connect-limit", "30"});
   ASSERT_EQ(p.status, ParsedOptions::RUN) << p.message;
   EXPECT_EQ(p.options.address, "0.0.0.0");
   EXPECT_EQ(p.options.port, 0);
@@ -565,7 +575,8 @@ TEST(options, every_option_is_read) {
   EXPECT_TRUE(p.options.alternate);
   EXPECT_EQ(p.options.seed, std::optional<std::uint32_t>(4294967295u));
   EXPECT_EQ(p.options.board_file, "b.txt");
-  EXPECT_EQ(p.options.action_limit_ms, 2500);
+  EXPECT_EQ(p.options.action_limit_for(SeatKind::RANDOM), 2500);
+  EXPECT_EQ(p.options.connect_limit_ms, 30000);
   EXPECT_EQ(p.options.bot_seconds, 2);
   EXPECT_EQ(p.options.record_file, "r.json");
   EXPECT_TRUE(p.options.quiet);
@@ -582,7 +593,8 @@ TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
       {{"--white", "human"}, "white"},
       {{"--black", "Random"}, "black"},
       {{"--seed", "4294967296"}, "seed"},
-      {{"--action-limit", "0"}, "action-limit"},
+      {{"--action-limit", "0.0001"}, "action-limit"},
+      {{"--connect-limit", "-5"}, "connect-limit"},
       {{"--action-limit", "1e3"}, "action-limit"},
       {{"--action-limit", ".5"}, "action-limit"},
       {{"--bot-time", "0"}, "bot-time"},
@@ -599,7 +611,7 @@ TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
   std::string const help = help_text();
   for (char const* option :
        {"--address", "--port", "--white", "--black", "--games", "--alternate", "--seed", "--board",
-        "--action-limit", "--bot-time", "--record", "--quiet", "--help"})
+        "--action-limit", "--connect-limit", "--bot-time", "--record", "--quiet", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
@@ -709,6 +721,51 @@ TEST(series_record, a_series_alternates_colours_and_writes_every_game) {
     EXPECT_FALSE(j["games"][g]["winner"].is_null());
   }
   std::remove(o.record_file.c_str());
+}
+
+// The record used to be written through the fixed name RECORD.tmp, following a link planted
+// there, and two managers given one --record wrote through the same temporary file.
+TEST(series_record, the_record_is_written_through_a_fresh_file_that_no_link_redirects) {
+  namespace fs = std::filesystem;
+  fs::path const folder = temp_path("record_folder");
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::string const record = (folder / "games.json").string();
+  for (char const* name : {"a.txt", "b.txt"}) std::ofstream((folder / name).string()) << "keep";
+  std::error_code no_links;  // where links cannot be made, the rest holds all the same
+  fs::create_symlink(folder / "a.txt", record + ".tmp", no_links);
+  if (!no_links) fs::create_symlink(folder / "b.txt", record, no_links);
+
+  // Two writers at once, as two managers would be.
+  bool written[2] = {true, true};
+  std::string errors[2];
+  auto writer = [&](int w) {
+    for (int i = 0; i < 40; ++i)
+      written[w] = write_record(record, Json{{"writer", w}, {"i", i}}, errors[w]) && written[w];
+  };
+  std::thread first(writer, 0), second(writer, 1);
+  first.join();
+  second.join();
+  EXPECT_TRUE(written[0] && written[1]) << errors[0] << errors[1];
+  nlohmann::json const j = nlohmann::json::parse(std::ifstream(record), nullptr, false);
+  EXPECT_EQ(j["i"], 39) << j;
+  EXPECT_FALSE(fs::is_symlink(record));
+  std::vector<std::string> left;
+  for (fs::directory_entry const& e : fs::directory_iterator(folder))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected = {"a.txt", "b.txt", "games.json"};
+  if (!no_links) expected.push_back("games.json.tmp");
+  EXPECT_EQ(left, expected);
+  for (char const* name : {"a.txt", "b.txt"}) {
+    std::ifstream kept((folder / name).string());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep") << name;
+  }
+
+  std::string error;
+  EXPECT_FALSE(write_record((folder / "missing" / "games.json").string(), Json{}, error));
+  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  fs::remove_all(folder);
 }
 
 TEST(series_record, a_board_file_that_cannot_be_read_is_a_bad_value) {

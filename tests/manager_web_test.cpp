@@ -25,6 +25,7 @@
 #include "manager/record.h"
 #include "manager/referee.h"
 #include "manager/seat.h"
+#include "manager/series.h"
 #include "manager/setup.h"
 #include "manager/web_game.h"
 #include "manager/web_server.h"
@@ -35,6 +36,7 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -107,14 +109,19 @@ struct Answer {
   std::string body;
 };
 
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// A POST is JSON unless `fields` say otherwise.
 Answer ask(unsigned short port, http::verb verb, std::string const& target,
-           std::string const& body = "", std::string host = "") {
+           std::string const& body = "", std::string host = "", Fields const& fields = {}) {
   asio::io_context ioc;
   tcp::socket socket(ioc);
   socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
   limit_reads(socket);
   http::request<http::string_body> request(verb, target, 11);
   request.set(http::field::host, host.empty() ? "127.0.0.1:" + std::to_string(port) : host);
+  if (verb == http::verb::post) request.set(http::field::content_type, "application/json");
+  for (auto const& [name, value] : fields) request.set(name, value);
   request.body() = body;
   request.prepare_payload();
   http::write(socket, request);
@@ -137,7 +144,21 @@ class Page {
     ws_.set_option(websocket::stream_base::decorator([origin](websocket::request_type& r) {
       if (!origin.empty()) r.set(http::field::origin, origin);
     }));
+    ws_.control_callback([this](websocket::frame_type kind, beast::string_view) {
+      pings_ += kind == websocket::frame_type::ping ? 1 : 0;
+    });
     ws_.handshake("127.0.0.1:" + std::to_string(port), "/live");
+  }
+  // Pings heard (and answered) while reading.
+  int pings() const { return pings_; }
+  // Reads on until the connection ends (or reads time out); says why it ended.
+  beast::error_code read_until_closed() {
+    beast::error_code ec;
+    for (int i = 0; i < 1000 && !ec; ++i) {
+      beast::flat_buffer buffer;
+      ws_.read(buffer, ec);
+    }
+    return ec;
   }
   Json read() {
     beast::flat_buffer buffer;
@@ -157,7 +178,17 @@ class Page {
  private:
   asio::io_context ioc_;
   websocket::stream<tcp::socket> ws_;
+  int pings_ = 0;
 };
+
+// The connection ended from the server's side, not by the test's own read limit.
+bool closed_by_server(beast::error_code ec) {
+  return ec && ec != asio::error::would_block && ec != asio::error::try_again;
+}
+
+std::string own_origin(unsigned short port) {
+  return "http://127.0.0.1:" + std::to_string(port);
+}
 
 }  // namespace
 
@@ -383,7 +414,11 @@ TEST(web_server, replays_a_posted_game) {
   LiveGame live(1);
   WebServer server(live, 0);
   Json const game = game_json(played_game(3));
-  Answer replayed = ask(server.port(), http::verb::post, "/replay", game.dump());
+  // As the page posts it.
+  Answer replayed = ask(server.port(), http::verb::post, "/replay", game.dump(), "",
+                        {{"Origin", own_origin(server.port())},
+                         {"Sec-Fetch-Site", "same-origin"},
+                         {"Content-Type", "application/json; charset=utf-8"}});
   ASSERT_EQ(replayed.status, 200u);
   EXPECT_EQ(replayed.type, "application/json");
   EXPECT_EQ(Json::parse(replayed.body), replay_game(game));
@@ -449,4 +484,144 @@ TEST(web_server, a_port_in_use_is_refused_with_a_reason) {
   } catch (std::string const& reason) {
     EXPECT_NE(reason.find(std::to_string(first.port())), std::string::npos) << reason;
   }
+}
+
+// A state costs the same after thousands of games as after a few: it carries the result lines
+// of the last games only, and the count of all.
+TEST(live_state, does_not_grow_with_the_games_played) {
+  GameRecord const record = played_game(9);
+  Vorak const start = random_setup(9);
+  LiveGame live(3000);
+  auto play = [&](int games) {
+    for (int g = 0; g < games; ++g) {
+      live.on_start(record, start);
+      live.on_end(record, start);
+    }
+    return Json::parse(*live.state().text);
+  };
+  Json const early = play(30);
+  Json const late = play(2970);
+  EXPECT_EQ(late["finished"], 3000);
+  ASSERT_EQ(late["results"].size(), LiveGame::RECENT_RESULTS);
+  EXPECT_EQ(late["results"].back(), result_line(record));
+  EXPECT_LT(late.dump().size(), early.dump().size() + 16);
+}
+
+// What a page of any site can send is refused unread; a record nested deep, or long values in
+// it, are answered briefly and the server lives on.
+TEST(web_server, replay_reads_only_bounded_json_from_its_own_pages) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  unsigned short const port = server.port();
+  auto post = [&](std::string const& text, Fields const& fields = {}) {
+    return ask(port, http::verb::post, "/replay", text, "", fields);
+  };
+  Json game = game_json(played_game(3));
+  for (auto const& [name, value] : Fields{{"Content-Type", "text/plain"},
+                                          {"Content-Type", "application/jsonp"},
+                                          {"Origin", "http://evil.example"},
+                                          {"Origin", "null"},
+                                          {"Sec-Fetch-Site", "cross-site"},
+                                          {"Sec-Fetch-Site", "same-site"}})
+    EXPECT_EQ(post(game.dump(), {{name, value}}).status, name[0] == 'C' ? 415u : 403u) << value;
+
+  Json marked = game;
+  marked["actions"][0]["player"] = "@";
+  std::string deep = marked.dump();
+  deep.replace(deep.find("\"@\""), 3, std::string(100000, '[') + std::string(100000, ']'));
+  EXPECT_NE(post(deep).body.find("deeper than"), std::string::npos);
+  for (Json const& value : {Json(std::string(5000, 'x')), Json::parse("[[[[[[[[1]]]]]]]]")}) {
+    for (char const* field : {"player", "move"}) {
+      Json changed = game;
+      changed["actions"][0][field] = value;
+      std::string const error = Json::parse(post(changed.dump()).body)["error"];
+      EXPECT_NE(error.find("action 1"), std::string::npos) << error;
+      EXPECT_LT(error.size(), 200u) << error;
+    }
+  }
+  EXPECT_EQ(ask(port, http::verb::get, "/state").status, 200u);
+}
+
+// A record of far more keys or values than a game has is refused as soon as it goes beyond
+// them, and the page's other requests are answered meanwhile.
+TEST(web_server, a_record_too_large_for_a_game_does_not_hold_the_page_up) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  std::string keys = "{", values = "[0";
+  for (int k = 0; k < 90000; ++k) keys += "\"" + std::to_string(k) + "\":0,";
+  for (int v = 0; v < 200000; ++v) values += ",0";
+  auto post = [&](std::string const& body) {
+    return std::async(std::launch::async,
+                      [&, body] { return ask(server.port(), http::verb::post, "/replay", body); });
+  };
+  std::future<Answer> by_keys = post(keys + "\"start\":0}"), by_values = post(values + "]");
+  EXPECT_EQ(ask(server.port(), http::verb::get, "/state").status, 200u);
+  EXPECT_NE(by_keys.get().body.find("more than 64 keys"), std::string::npos);
+  EXPECT_NE(by_values.get().body.find("more than 10000 values"), std::string::npos);
+}
+
+// Bare connections and silent WebSockets beyond the caps take no place from the person's page:
+// it loads, connects and plays; connections that send no request are closed soon.
+TEST(web_server, idle_connections_and_silent_pages_do_not_shut_the_page_out) {
+  LiveGame live(1);
+  WebTimeouts timeouts;
+  timeouts.request = 1500ms;
+  WebServer server(live, 0, timeouts);
+  unsigned short const port = server.port();
+  asio::io_context ioc;
+  std::vector<tcp::socket> idle;
+  for (int i = 0; i < WebServer::MAX_HTTP + 8; ++i) {
+    idle.emplace_back(ioc);
+    idle.back().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+    limit_reads(idle.back());
+  }
+  std::vector<std::unique_ptr<Page>> silent;
+  for (int i = 0; i < WebServer::MAX_WEBSOCKETS + 8; ++i)
+    silent.push_back(std::make_unique<Page>(port, own_origin(port)));
+  EXPECT_EQ(ask(port, http::verb::get, "/").status, 200u);
+  Page page(port, own_origin(port));
+  EXPECT_EQ(page.read()["type"], "state");
+  page.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,1"}});
+  EXPECT_EQ(page.read_other_than_state()["type"], "refused");
+
+  for (tcp::socket& socket : idle) {
+    char byte;
+    beast::error_code ec;
+    socket.read_some(asio::buffer(&byte, 1), ec);
+    EXPECT_TRUE(closed_by_server(ec)) << ec.message();
+  }
+  EXPECT_TRUE(closed_by_server(silent.front()->read_until_closed()));
+  EXPECT_LE(server.counts().websockets, WebServer::MAX_WEBSOCKETS);
+}
+
+// Pages come and go without leaving anything behind, with no game to send them.
+TEST(web_server, closed_pages_leave_nothing_behind) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(Page(server.port()).read()["type"], "state");
+  int left = -1;
+  for (int i = 0; i < 1000 && left != 0; ++i, std::this_thread::sleep_for(10ms))
+    left = server.counts().http + server.counts().websockets;
+  EXPECT_EQ(left, 0);
+}
+
+// A page that only watches stays connected, answering the server's pings, for many times the
+// idle time; one that answers nothing is let go.
+TEST(web_server, watching_pages_are_kept_and_silent_ones_let_go) {
+  LiveGame live(1);
+  WebTimeouts timeouts;
+  timeouts.idle = 1s;
+  WebServer server(live, 0, timeouts);
+  Page watching(server.port(), own_origin(server.port()));
+  Page silent(server.port(), own_origin(server.port()));
+  EXPECT_EQ(watching.read()["type"], "state");
+  std::thread later([&] {
+    std::this_thread::sleep_for(3s);
+    live.set_status("still watched");
+  });
+  Json const news = watching.read();
+  later.join();
+  EXPECT_EQ(news["status"], "still watched");
+  EXPECT_GE(watching.pings(), 3);
+  EXPECT_TRUE(closed_by_server(silent.read_until_closed()));
 }

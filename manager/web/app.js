@@ -183,6 +183,7 @@
       result: s.in_game ? '' : resultText(s.result, { white: s.white, black: s.black }),
       human: s.human,
       results: s.results,
+      finished: s.finished,
     };
     if (!view.turn && s.position) {
       view.turn = s.in_game ? { main: 'The game goes on', sub: '' }
@@ -216,6 +217,7 @@
       result: atEnd && !error && game.reason ? resultText({ winner: game.winner, reason: game.reason, detail: game.detail }, labels) : '',
       human: null,
       results: [],
+      finished: 0,
     };
   }
 
@@ -260,12 +262,22 @@
     drawMoves(view);
     drawHuman(view);
 
+    // The manager sends the lines of the last games only; the console has the whole table.
     const list = $('results');
-    list.replaceChildren(...view.results.map((line) => {
+    const items = view.results.map((line) => {
       const item = document.createElement('li');
       item.textContent = line;
       return item;
-    }));
+    });
+    const earlier = view.finished - view.results.length;
+    if (earlier > 0) {
+      const item = document.createElement('li');
+      item.className = 'earlier';
+      item.textContent = `${earlier} earlier game${earlier === 1 ? '' : 's'}: ` +
+        'the console prints the table of the whole series.';
+      items.unshift(item);
+    }
+    list.replaceChildren(...items);
     $('series').hidden = view.results.length === 0;
     board.dataset.actions = view.played;
   }

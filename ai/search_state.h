@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -29,6 +30,14 @@ extern std::uint64_t playoutActions;
 // Searchers of the same position at once in the program's own searches (monte_carlo): 1, the
 // default, is the search of one thread; 0 means one per core.
 extern unsigned searchThreads;
+
+// How the program chooses its actions: the flat search over opening sequences (the default), or
+// the tree search (ai/tree_engine.h).
+enum class Engine { FLAT, MCTS };
+extern Engine searchEngine;
+// "flat" or "mcts", and back; nothing for another name.
+char const* engine_name(Engine engine);
+std::optional<Engine> engine_from(std::string const& name);
 
 // The look-ahead is tried when the opponent is down to this many stacks of some kind.
 constexpr unsigned short LOW_STACKS = 2;

@@ -5,18 +5,31 @@
 
 #include "ai/playout.h"
 #include "ai/search.h"
+#include "ai/tree_engine.h"
 
 struct Searcher::Tables {
   explicit Tables(std::uint32_t seed) : engine(seed) {}
   boost::random::mt19937 engine;
   SequenceTable best;
   SequenceTable worst;
+  std::unique_ptr<TreeEngine> tree;  // made at the first request for the tree search
+  std::uint64_t tree_steps = 0;      // the playout limit it was made with
 };
 
 Searcher::Searcher(std::uint32_t seed) : tables_(std::make_unique<Tables>(seed)) {}
 Searcher::~Searcher() = default;
 
 std::string Searcher::choose(Vorak& position, SearchSettings const& settings) {
+  if (settings.engine == Engine::MCTS) {
+    if (!tables_->tree || tables_->tree_steps != settings.steps) {
+      TreeSettings tree;
+      tree.max_playouts = settings.steps;
+      tables_->tree = std::make_unique<TreeEngine>(tables_->engine(), tree);
+      tables_->tree_steps = settings.steps;
+    }
+    return tables_->tree->choose(position, settings.threads,
+                                 settings.report ? &std::cout : nullptr);
+  }
   SearchContext const context{tables_->engine, tables_->best, tables_->worst,
                               settings.report ? &std::cout : nullptr};
   if (position.move_count % 2 == 1) return choose_sequence(position, context);

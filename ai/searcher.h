@@ -8,13 +8,15 @@
 #include <memory>
 #include <string>
 
+#include "ai/search_state.h"
 #include "game/vorak.h"
 
 struct SearchSettings {
+  Engine engine = Engine::FLAT;
   unsigned threads = 1;  // searchers of the same position at once; 0: every core
   bool report = true;    // the search's console report on standard output
-  // When set, each thread's search ends after this many clock checks instead of at the
-  // deadline, so that a search repeats exactly (for tests).
+  // When set, each thread's search ends after this many clock checks (the tree search: this
+  // many playouts per tree) instead of at the deadline, so that a search repeats exactly.
   std::uint64_t steps = 0;
 };
 

@@ -55,12 +55,12 @@ std::optional<SeatKind> seat_kind_from(std::string const& name) {
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet)
     : BuiltinSeat(kind, seed, BotSettings{bot_seconds, 1, "flat"}, quiet) {}
 
-// "flat" is the only engine yet: the settings' engine picks nothing so far.
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet)
     : kind_(kind),
       engine_(seed),
       bot_seconds_(bot.seconds),
       bot_threads_(bot.threads),
+      bot_engine_(engine_from(bot.engine).value_or(Engine::FLAT)),
       quiet_(quiet),
       searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
 
@@ -83,7 +83,11 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       Vorak mine = position;
       mine.own_player = colour_;
       mine.seconds_per_move = bot_seconds_;
-      internal = searcher_->choose(mine, SearchSettings{bot_threads_, !quiet_});
+      SearchSettings settings;
+      settings.engine = bot_engine_;
+      settings.threads = bot_threads_;
+      settings.report = !quiet_;
+      internal = searcher_->choose(mine, settings);
       break;
     }
   }

@@ -13,7 +13,7 @@ namespace manager {
 namespace {
 
 // The engines a bot seat can run; a new engine is one more name here.
-constexpr char const* ENGINES[] = {"flat"};
+constexpr char const* ENGINES[] = {"flat", "mcts"};
 
 // A plain decimal number within [low, high], or nothing.
 std::optional<unsigned long> whole_number(std::string const& text, unsigned long low,

@@ -32,10 +32,38 @@ Difficulty difficulty_for(unsigned short const& time) {
   return EASY;
 }
 
-void get_config(std::string& address, unsigned short& port, unsigned short& time,
-                Difficulty& difficulty) {
+namespace {
+
+void print_banner() {
   std::cout << "I am Dravix Bot, the Vorak Grand Master Supreme.\n"
             << "I was created by Ostrum to crush all opposition.\n";
+}
+
+void print_taunt(Difficulty difficulty) {
+  switch (difficulty) {
+    case EASIEST:
+      std::cout << "You will need every advantage you can get.\n";
+      break;
+    case EASY:
+      std::cout << "I will make short work of this.\n";
+      break;
+    case MEDIUM:
+      std::cout << "Your generosity will be your downfall.\n";
+      break;
+    case HARD:
+      std::cout << "You cannot possibly hope to win now.\n";
+      break;
+    case HARDEST:
+      std::cout << "I am power incarnate and all who oppose me shall fail.\n";
+      break;
+  }
+}
+
+}  // namespace
+
+void get_config(std::string& address, unsigned short& port, unsigned short& time,
+                Difficulty& difficulty) {
+  print_banner();
 
   std::string answer;
   std::cout << "What is the IP address of the Corvane Game Manager? [" << address << "] ";
@@ -63,23 +91,7 @@ void get_config(std::string& address, unsigned short& port, unsigned short& time
   if (!answer.empty()) time = value;
 
   difficulty = difficulty_for(time);
-  switch (difficulty) {
-    case EASIEST:
-      std::cout << "You will need every advantage you can get.\n";
-      break;
-    case EASY:
-      std::cout << "I will make short work of this.\n";
-      break;
-    case MEDIUM:
-      std::cout << "Your generosity will be your downfall.\n";
-      break;
-    case HARD:
-      std::cout << "You cannot possibly hope to win now.\n";
-      break;
-    case HARDEST:
-      std::cout << "I am power incarnate and all who oppose me shall fail.\n";
-      break;
-  }
+  print_taunt(difficulty);
 }
 
 std::string end_of_game_remark(int const& result, Difficulty const& difficulty) {
@@ -141,4 +153,16 @@ int play_matches(PlayGame const& play) {
       return 0;
     }
   }
+}
+
+int play_scripted(PlayGame const& play, std::string const& address, unsigned short port,
+                  unsigned short time, int games) {
+  Difficulty const difficulty = difficulty_for(time);
+  for (int game = 0; game < games; ++game) {
+    print_banner();
+    print_taunt(difficulty);
+    int const result = play(address, port, time);
+    std::cout << end_of_game_remark(result, difficulty) << "\n" << std::flush;
+  }
+  return 0;
 }

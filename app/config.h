@@ -29,4 +29,9 @@ using PlayGame =
 // returns the program's exit status.
 int play_matches(PlayGame const& play);
 
+// Plays `games` games with `play` on the given answers, printing everything the dialogue and
+// the games print except the questions, and reading nothing; returns the exit status.
+int play_scripted(PlayGame const& play, std::string const& address, unsigned short port,
+                  unsigned short time, int games);
+
 #endif

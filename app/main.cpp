@@ -1,4 +1,5 @@
-// Dravix Bot: asks the operator where the game manager is, plays, and offers a rematch.
+// Dravix Bot: asks the operator where the game manager is (or takes the answers from the
+// command line), plays, and offers a rematch.
 #include <iostream>
 #include <optional>
 
@@ -13,5 +14,8 @@ int main(int argc, char** argv) {
           parse_bot_options(argc, argv, options, std::cout, std::cerr))
     return *status;
   searchThreads = options.threads;
+  searchEngine = engine_from(options.engine).value_or(Engine::FLAT);
+  if (options.scripted)
+    return play_scripted(play_game, options.address, options.port, options.seconds, options.games);
   return play_matches(play_game);
 }

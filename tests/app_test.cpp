@@ -260,12 +260,32 @@ TEST(rematch, end_of_input_ends_the_program) {
   EXPECT_EQ(games.calls[1].time, 40);
 }
 
+TEST(options, answers_from_the_command_line_play_without_a_question) {
+  FakeGames games;
+  games.results = {1, -1, 0};
+  Console console("n\n");  // nothing may be read: this would decline a rematch
+  EXPECT_EQ(play_scripted(games.play(), "::1", 2600, 5, 3), 0);
+  ASSERT_EQ(games.calls.size(), 3u);
+  EXPECT_EQ(games.calls[2].address, "::1");
+  EXPECT_EQ(games.calls[2].port, 2600);
+  EXPECT_EQ(games.calls[2].time, 5);
+  std::string const out = console.output();
+  EXPECT_EQ(out, BANNER + "I will make short work of this.\nAs expected I won, again.\n" + BANNER +
+                     "I will make short work of this.\nImpressive.  Someone has trained you "
+                     "well.\n" +
+                     BANNER +
+                     "I will make short work of this.\nThis game is ruled a no contest.\n");
+  std::string rest;
+  EXPECT_TRUE(std::getline(std::cin, rest)) << "standard input was read";
+}
+
 TEST(options, command_lines) {
   struct Case {
     std::vector<char const*> args;
     int status;  // -1: the program goes on to play
     unsigned threads;
     std::string out, err;  // parts each stream must hold ("" for an empty stream)
+    bool scripted = false;
   };
   std::string const refused = "Try 'dravix-bot --help'.\n";
   std::vector<Case> const cases = {
@@ -274,16 +294,32 @@ TEST(options, command_lines) {
       {{"--threads=0"}, -1, 0, "", ""},
       {{"--threads", "1024"}, -1, 1024, "", ""},
       {{"--threads", "3", "--threads", "4"}, -1, 4, "", ""},
-      {{"--help"}, 0, 1, "Usage: dravix-bot [--threads N]\n", ""},
-      {{"--threads", "2", "--version"}, 0, 2, "dravix-bot " DRAVIX_VERSION "\n", ""},
-      {{"--threads"}, 2, 1, "", "dravix-bot: --threads needs a number\n" + refused},
-      {{"--threads", "1025"}, 2, 1, "", "bad value for --threads: '1025'"},
-      {{"--threads", "-1"}, 2, 1, "", "bad value for --threads: '-1'"},
-      {{"--threads=two"}, 2, 1, "", "bad value for --threads: 'two'"},
-      {{"--threads", ""}, 2, 1, "", "bad value for --threads: ''"},
-      {{"--threads", "99999999999999999999"}, 2, 1, "", "bad value for --threads"},
-      {{"--verbose"}, 2, 1, "", "dravix-bot: unknown option '--verbose'\n" + refused},
-      {{"127.0.0.1"}, 2, 1, "", "unknown option '127.0.0.1'"},
+      {{"--engine", "mcts"}, -1, 1, "", ""},
+      {{"--address", "::1", "--port", "2600", "--seconds", "3", "--games", "5"},
+       -1,
+       1,
+       "",
+       "",
+       true},
+      {{"--games", "2"}, -1, 1, "", "", true},
+      {{"--help"}, 0, 1, "Usage: dravix-bot [OPTIONS]\n", ""},
+      {{"--threads", "2", "--version"}, 0, 1, "dravix-bot " DRAVIX_VERSION "\n", ""},
+      {{"--threads"}, 2, 1, "", "dravix-bot: --threads: 1 required N missing\n" + refused},
+      {{"--threads", "1025"}, 2, 1, "", "--threads: Value 1025 not in range 0 to 1024"},
+      {{"--threads", "-1"}, 2, 1, "", "--threads: Value -1 not in range"},
+      {{"--threads=two"}, 2, 1, "", "--threads: Value two not in range"},
+      {{"--threads", "99999999999999999999"}, 2, 1, "", "--threads: Value 99999999999999999999"},
+      {{"--engine", "deep"}, 2, 1, "", "--engine: deep not in {flat,mcts}"},
+      {{"--port", "0"}, 2, 1, "", "--port: Value 0 not in range 1 to 65535"},
+      {{"--seconds", "0"}, 2, 1, "", "--seconds: Value 0 not in range"},
+      {{"--games", "0"}, 2, 1, "", "--games: Value 0 not in range"},
+      {{"--address", ""}, 2, 1, "", "--address: a host name or an address is needed"},
+      {{"--verbose"},
+       2,
+       1,
+       "",
+       "dravix-bot: The following argument was not expected: --verbose\n" + refused},
+      {{"127.0.0.1"}, 2, 1, "", "not expected: 127.0.0.1"},
   };
   for (Case const& c : cases) {
     std::vector<char const*> argv = {"dravix-bot"};
@@ -295,6 +331,9 @@ TEST(options, command_lines) {
     std::string const line = ::testing::PrintToString(c.args);
     EXPECT_EQ(status.value_or(-1), c.status) << line;
     EXPECT_EQ(options.threads, c.threads) << line;
+    if (c.status == -1) {
+      EXPECT_EQ(options.scripted, c.scripted) << line;
+    }
     for (auto const& [text, expected] :
          {std::pair{out.str(), c.out}, std::pair{err.str(), c.err}}) {
       if (expected.empty())

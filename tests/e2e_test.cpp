@@ -78,33 +78,43 @@ struct SeriesRun {
 };
 
 // Runs a series of `games` between the bot (seat tcp, White first, colours alternating) and a
-// built-in opponent; `answers` is the bot's whole standard input, with PORT standing for the
-// manager's port.
-SeriesRun play_series(std::string const& opponent, int games, std::string answers) {
+// built-in opponent; `answers` is the bot's whole standard input and `options` its command
+// line, with PORT standing for the manager's port in either; the manager listens on `address`.
+SeriesRun play_series(std::string const& opponent, int games, std::string answers,
+                      std::vector<std::string> options = {},
+                      std::string const& address = "127.0.0.1") {
   std::string const in = scratch("in"), out = scratch("out"), err = scratch("err");
   std::string const mout = scratch("manager_out"), record = scratch("record.json");
   std::ofstream(scratch("empty")).flush();
-  pid_t const manager = spawn({BIN + "/vorak-manager", "--port", "0", "--white", "tcp", "--black",
-                               opponent, "--games", std::to_string(games), "--alternate", "--seed",
-                               "11", "--record", record, "--action-limit", "30"},
-                              scratch("empty"), mout, mout + ".err");
+  pid_t const manager =
+      spawn({BIN + "/vorak-manager", "--address", address, "--port", "0", "--white", "tcp",
+             "--black", opponent, "--games", std::to_string(games), "--alternate", "--seed", "11",
+             "--record", record, "--action-limit", "30"},
+            scratch("empty"), mout, mout + ".err");
   EXPECT_GT(manager, 0);
   std::string port;
   for (int i = 0; i < 200 && port.empty(); ++i) {
     std::string const text = read_file(mout);
-    auto const at = text.find("Listening on 127.0.0.1:");
-    if (at != std::string::npos && text.find('\n', at) != std::string::npos)
-      port = text.substr(at + 23, text.find('\n', at) - at - 23);
-    else
+    auto const at = text.find("Listening on ");
+    auto const end = text.find('\n', at);
+    if (at != std::string::npos && end != std::string::npos) {
+      auto const colon = text.rfind(':', end);
+      port = text.substr(colon + 1, end - colon - 1);
+    } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
   }
   EXPECT_FALSE(port.empty()) << read_file(mout) << read_file(mout + ".err");
   for (auto at = answers.find("PORT"); at != std::string::npos; at = answers.find("PORT"))
     answers.replace(at, 4, port);
+  for (std::string& option : options)
+    if (option == "PORT") option = port;
   std::ofstream(in) << answers;
 
   SeriesRun run;
-  pid_t const bot = spawn({BIN + "/dravix-bot"}, in, out, err);
+  std::vector<std::string> command = {BIN + "/dravix-bot"};
+  command.insert(command.end(), options.begin(), options.end());
+  pid_t const bot = spawn(command, in, out, err);
   run.bot_status = wait_for(bot, 60 * games + 60);
   run.manager_status = wait_for(manager, 30);
   run.bot_out = read_file(out);
@@ -166,6 +176,31 @@ TEST(end_to_end, bot_plays_a_rematch_as_white_then_black_and_leaves_on_no) {
     auto const over = out.find(received, g == 0 ? white : black);
     ASSERT_NE(over, std::string::npos) << "game " << g + 1;
     EXPECT_EQ(out.find(remark, over), out.find('\n', over) + 1) << "game " << g + 1;
+  }
+}
+
+TEST(end_to_end, command_line_answers_play_over_ipv6_with_the_tree_search_on_two_threads) {
+  // Standard input holds a rematch refusal that must never be read.
+  SeriesRun const run = play_series("greedy", 2, "n\n",
+                                    {"--address", "::1", "--port", "PORT", "--seconds", "1",
+                                     "--games", "2", "--engine", "mcts", "--threads", "2"},
+                                    "::1");
+  ASSERT_EQ(run.bot_status, 0) << run.bot_err;
+  EXPECT_EQ(run.manager_status, 0) << run.manager_out;
+  std::string const& out = run.bot_out;
+  EXPECT_EQ(count(out, BANNER), 2u);
+  EXPECT_EQ(count(out, "You will need every advantage you can get.\n"), 2u);
+  EXPECT_EQ(out.find("What is the IP address"), std::string::npos);
+  EXPECT_EQ(out.find("[Y] "), std::string::npos) << "no rematch question";
+  EXPECT_NE(out.find("Attempting to open a connection with the Corvane Game Manager at ::1:"),
+            std::string::npos);
+  EXPECT_NE(out.find("\nTree search: "), std::string::npos);
+  EXPECT_EQ(count(out, WIN_REMARK) + count(out, LOSS_REMARK), 2u);
+  ASSERT_TRUE(run.record.is_object()) << run.manager_out;
+  ASSERT_EQ(run.record["games"].size(), 2u);
+  for (auto const& game : run.record["games"]) {
+    std::string const reason = game["reason"].get<std::string>();
+    EXPECT_TRUE(reason == "elimination" || reason == "no capture") << reason << game["detail"];
   }
 }
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "dravix_version.h"
 #include "game/setup.h"
 #include "game/vorak.h"
 
@@ -32,13 +34,14 @@ struct Options {
   bool reference = false;   // search through the member functions instead of the fast form
   std::uint64_t steps = 0;  // when set, a clock of this many checks replaces the wall clock
   unsigned threads = 1;     // searchers at once; 0: one per core
+  Engine engine = Engine::FLAT;
 };
 
 [[noreturn]] void usage(std::string const& error) {
   std::cerr << "dravix-bench: " << error << "\n"
             << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
                " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
-               " [--reference]\n";
+               " [--reference] [--engine flat|mcts] [--version]\n";
   std::exit(2);
 }
 
@@ -54,6 +57,10 @@ Options parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string const arg = argv[i];
     if (arg == "--help") usage("measures playouts per second of the search");
+    if (arg == "--version") {
+      std::cout << "dravix-bench " << DRAVIX_VERSION << "\n";
+      std::exit(0);
+    }
     if (arg == "--reference") {
       o.reference = true;
       continue;
@@ -79,6 +86,10 @@ Options parse(int argc, char** argv) {
       if (o.steps == 0) usage("--steps must be at least 1");
     } else if (arg == "--threads") {
       o.threads = static_cast<unsigned>(number(arg, value, 1024));
+    } else if (arg == "--engine") {
+      std::optional<Engine> const engine = engine_from(value);
+      if (!engine) usage(std::string("bad engine ") + value);
+      o.engine = *engine;
     } else if (arg == "--seed") {
       o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
     } else {
@@ -86,6 +97,8 @@ Options parse(int argc, char** argv) {
     }
   }
   if (!o.board_file.empty() && o.move_count < 0) usage("--board needs --move-count");
+  if (o.engine == Engine::MCTS && (o.reference || o.steps > 0))
+    usage("the tree search runs on the fast form, for its seconds");
   return o;
 }
 
@@ -157,6 +170,7 @@ int main(int argc, char** argv) {
     move = search<ReferencePlayout>(state, clock, program_context(), o.threads);
   } else {
     searchThreads = o.threads;
+    searchEngine = o.engine;
     move = state.monte_carlo();
   }
   auto const stop = std::chrono::steady_clock::now();
@@ -170,9 +184,12 @@ int main(int argc, char** argv) {
             << "elapsed seconds: " << seconds << "\n"
             << "playouts: " << state.playouts << " (won " << state.wins << ", lost " << state.losses
             << ")\n"
-            << "average actions per playout: "
-            << (state.playouts ? static_cast<double>(playoutActions) / state.playouts : 0.0) << "\n"
-            << "playouts per second: "
+            << "engine: " << engine_name(o.engine) << "\n";
+  if (o.engine == Engine::FLAT)
+    std::cout << "average actions per playout: "
+              << (state.playouts ? static_cast<double>(playoutActions) / state.playouts : 0.0)
+              << "\n";
+  std::cout << "playouts per second: "
             << static_cast<long>(seconds > 0 ? state.playouts / seconds : 0.0)
             << "\n"
             // Processor time of all threads where the C library measures it (elapsed time on

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
     std::cout << manager::help_text();
     return 0;
   }
+  if (parsed.status == manager::ParsedOptions::VERSION) {
+    std::cout << manager::version_text() << "\n";
+    return 0;
+  }
   if (parsed.status == manager::ParsedOptions::ERROR) {
     std::cerr << "vorak-manager: " << parsed.message << "\n"
               << "Try 'vorak-manager --help' for more information.\n";

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
+#include "dravix_version.h"
 #include "manager/duel.h"
 
 namespace manager {
@@ -76,6 +79,7 @@ struct OptionEntry {
 
 constexpr OptionEntry OPTIONS[] = {
     {"help", nullptr, "show this text and exit"},
+    {"version", nullptr, "print the version and exit"},
     {"address", "A", "listen on this address, IPv4 or IPv6 (:: for every one; default 127.0.0.1)"},
     {"port", "P", "listen on this TCP port, 0 for any free one (default 2525)"},
     {"white", "SEAT",
@@ -123,12 +127,6 @@ constexpr OptionEntry OPTIONS[] = {
      "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat"},
 };
 
-OptionEntry const* find_option(std::string const& name) {
-  for (OptionEntry const& entry : OPTIONS)
-    if (name == entry.name) return &entry;
-  return nullptr;
-}
-
 // The option table as help text: each option, then its description wrapped beside it.
 std::string described() {
   constexpr std::size_t indent = 27, width = 94;
@@ -160,32 +158,40 @@ std::string described() {
   return out;
 }
 
-// Reads "--name value", "--name=value" and "--switch"; names must be given in full, once.
-std::map<std::string, std::string> read_arguments(std::vector<std::string> const& args) {
-  std::map<std::string, std::string> given;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string const& arg = args[i];
-    if (arg.rfind("--", 0) != 0 || arg.size() == 2)
-      throw BadValue{"unexpected positional argument \"" + arg + "\": every option starts with --"};
-    std::string name = arg.substr(2);
-    std::optional<std::string> value;
-    std::string::size_type const equals = name.find('=');
-    if (equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
+// The command line as the option library reads it: each option's value as its text, each
+// switch as given or not. The conversions of parse_options give them meaning.
+struct CommandLine {
+  CLI::App app{"", "vorak-manager"};
+  std::map<std::string, std::string> values;
+
+  CommandLine() {
+    app.set_help_flag("--help", OPTIONS[0].description);
+    app.set_version_flag("--version", std::string("vorak-manager ") + DRAVIX_VERSION);
+    app.allow_extras();  // told apart below: a mistyped option or a stray word
+    for (OptionEntry const& entry : OPTIONS) {
+      std::string const name = std::string("--") + entry.name;
+      if (name == "--help" || name == "--version") continue;
+      if (entry.value)
+        app.add_option(name, values[entry.name], entry.description)->type_name(entry.value);
+      else
+        app.add_flag(name, entry.description)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
     }
-    OptionEntry const* entry = find_option(name);
-    if (!entry) throw BadValue{"unrecognised option '--" + name + "'"};
-    if (given.count(name)) throw BadValue{"option '--" + name + "' cannot be given more than once"};
-    if (!entry->value && value) throw BadValue{"option '--" + name + "' takes no value"};
-    if (entry->value && !value) {
-      if (i + 1 >= args.size()) throw BadValue{"option '--" + name + "' needs a value"};
-      value = args[++i];
-    }
-    given[name] = value.value_or(std::string());
   }
-  return given;
-}
+
+  bool given(std::string const& name) const { return app.get_option("--" + name)->count() > 0; }
+
+  // Reads `args`; the refusal of anything that is not one of the options, given once.
+  void read(std::vector<std::string> const& args) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // the library's order
+    app.parse(reversed);
+    std::vector<std::string> const extra = app.remaining();
+    if (extra.empty()) return;
+    std::string const& arg = extra.front();
+    if (arg.rfind("-", 0) == 0)
+      throw BadValue{"unrecognised option '" + arg.substr(0, arg.find('=')) + "'"};
+    throw BadValue{"unexpected positional argument \"" + arg + "\": every option starts with --"};
+  }
+};
 
 }  // namespace
 
@@ -194,7 +200,8 @@ std::string help_text() {
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
          "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
          "                     [--connect-limit SECONDS] [--bot-time SECONDS] [--record FILE]\n"
-         "                     [--quiet] [--web PORT] [--jobs N] [--sprt ELO0,ELO1]\n\n"
+         "                     [--quiet] [--web PORT] [--jobs N] [--sprt ELO0,ELO1]\n"
+         "       vorak-manager --help | --version\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player or a person on the page of --web.\n"
          "A connection to the game port whose first line is an HTTP request (a web page's) is\n"
@@ -208,17 +215,28 @@ std::string help_text() {
   return out.str();
 }
 
+std::string version_text() {
+  return std::string("vorak-manager ") + DRAVIX_VERSION;
+}
+
 ParsedOptions parse_options(std::vector<std::string> const& args) {
   ParsedOptions parsed;
   Options& o = parsed.options;
+  CommandLine line;
   try {
-    std::map<std::string, std::string> const values = read_arguments(args);
-    if (values.count("help")) {
+    try {
+      line.read(args);
+    } catch (CLI::CallForHelp const&) {
       parsed.status = ParsedOptions::HELP;
       return parsed;
+    } catch (CLI::CallForVersion const&) {
+      parsed.status = ParsedOptions::VERSION;
+      return parsed;
+    } catch (CLI::ParseError const& e) {
+      throw BadValue{e.what()};
     }
-    auto given = [&](char const* name) { return values.count(name) > 0; };
-    auto text = [&](char const* name) { return values.at(name); };
+    auto given = [&](char const* name) { return line.given(name); };
+    auto text = [&](char const* name) { return line.values.at(name); };
 
     if (given("address")) {
       o.address = text("address");

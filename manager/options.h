@@ -49,7 +49,7 @@ struct Options {
 };
 
 struct ParsedOptions {
-  enum Status { RUN, HELP, ERROR };
+  enum Status { RUN, HELP, VERSION, ERROR };
   Status status = RUN;
   Options options;
   std::string message;  // the reason of an ERROR
@@ -58,6 +58,8 @@ struct ParsedOptions {
 // `args` are the arguments after the program name.
 ParsedOptions parse_options(std::vector<std::string> const& args);
 std::string help_text();
+// "vorak-manager" and the version.
+std::string version_text();
 
 }  // namespace manager
 

@@ -96,7 +96,7 @@ TEST(seat_settings, bad_texts_are_refused_with_the_reason) {
       {"bot:time=65536", "time takes"},
       {"bot:threads=257", "threads takes"},
       {"bot:threads=+2", "threads takes"},
-      {"bot:engine=mcts", "engine takes flat"},
+      {"bot:engine=deep", "engine takes flat"},
       {"bot:time=2,time=3", "time is given twice"}};
   for (auto const& [text, reason] : cases) {
     std::string error;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "match/printable.h"
+
 namespace manager {
 
 namespace {
@@ -44,13 +46,6 @@ bool is_control(std::string const& text, std::size_t at, std::size_t length) {
   return false;
 }
 
-void append_escaped(std::string& out, unsigned char byte) {
-  static char const digits[] = "0123456789abcdef";
-  out += "\\x";
-  out += digits[byte >> 4];
-  out += digits[byte & 0xF];
-}
-
 }  // namespace
 
 std::string client_text(std::string const& text) {
@@ -63,7 +58,7 @@ std::string client_text(std::string const& text) {
     if (length == 0 || is_control(text, at, length)) {
       if (length == 0) length = 1;
       for (std::size_t i = 0; i < length; ++i)
-        append_escaped(piece, static_cast<unsigned char>(text[at + i]));
+        append_hex_escape(piece, static_cast<unsigned char>(text[at + i]));
     } else {
       piece.assign(text, at, length);
     }

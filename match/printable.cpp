@@ -1,15 +1,11 @@
 #include "match/printable.h"
 
-namespace {
-
-void append_hex(std::string& out, unsigned char byte) {
+void append_hex_escape(std::string& out, unsigned char byte) {
   static constexpr char digits[] = "0123456789abcdef";
   out += "\\x";
   out += digits[byte >> 4];
   out += digits[byte & 0xF];
 }
-
-}  // namespace
 
 std::string escape_controls(std::string_view text) {
   std::string out;
@@ -17,13 +13,13 @@ std::string escape_controls(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto const byte = static_cast<unsigned char>(text[i]);
     if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F) {
-      append_hex(out, byte);
+      append_hex_escape(out, byte);
     } else if (byte == 0xC2 && i + 1 < text.size() &&
                static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
       // U+0080 to U+009F: some terminals obey these as controls (CSI is U+009B).
-      append_hex(out, byte);
-      append_hex(out, static_cast<unsigned char>(text[++i]));
+      append_hex_escape(out, byte);
+      append_hex_escape(out, static_cast<unsigned char>(text[++i]));
     } else {
       out += static_cast<char>(byte);
     }

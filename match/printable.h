@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+// Appends `byte` as "\xNN", two lower-case hexadecimal digits.
+void append_hex_escape(std::string& out, unsigned char byte);
+
 // `text` with every control character but tab, carriage return and line feed written as \xNN
 // (C1 controls in UTF-8 too, and DEL), so that a peer cannot retitle, clear or recolour the
 // terminal. Everything else is kept byte for byte.

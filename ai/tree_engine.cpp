@@ -112,6 +112,13 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
     return decision.first;
   }
 
+  FastPlayout::List legal;
+  now.legal(own, legal);
+  if (legal.empty()) {  // no capture to open the turn: nothing to think about
+    if (report) *report << "Dravix Bot looks concerned.\nTree search: no action to play.\n";
+    return std::string();
+  }
+
   grow(position, threads,
        start + std::chrono::seconds(position.seconds_per_move) - SECOND_ACTION_RESERVE);
   std::vector<std::vector<ActionStats>> per_tree;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <iomanip>
 #include <thread>
 
@@ -93,7 +94,14 @@ void TreeEngine::grow(Vorak const& position, unsigned threads,
 }
 
 std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ostream* report) {
-  auto const start = TreeSearch::Clock::now();
+  // The turn ends where the flat search's does: when the calendar second reaches the start's
+  // second plus the thinking time. The same deadline keeps duels between the two fair: a
+  // search that ended mid-second would leave the other only the rest of that second.
+  std::time_t const deadline_second = std::time(nullptr) + position.seconds_per_move;
+  auto const deadline =
+      TreeSearch::Clock::now() + std::chrono::duration_cast<TreeSearch::Clock::duration>(
+                                     std::chrono::system_clock::from_time_t(deadline_second) -
+                                     std::chrono::system_clock::now());
   have_turn_ = false;
   have_decided_second_ = false;
   Players const own = position.own_player;
@@ -119,8 +127,7 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
     return std::string();
   }
 
-  grow(position, threads,
-       start + std::chrono::seconds(position.seconds_per_move) - SECOND_ACTION_RESERVE);
+  grow(position, threads, deadline - SECOND_ACTION_RESERVE);
   std::vector<std::vector<ActionStats>> per_tree;
   std::uint64_t playouts = 0;
   std::size_t nodes = 0;

@@ -9,9 +9,9 @@
 
 namespace {
 
-// The first action leaves this much of the turn's time, for a second action that the trees
-// did not foresee.
-constexpr auto SECOND_ACTION_RESERVE = std::chrono::milliseconds(30);
+// Playouts of the short search for a second action that the trees did not foresee: well under
+// a millisecond, since the turn's time is already spent.
+constexpr std::uint64_t UNFORESEEN_PLAYOUTS = 256;
 
 std::uint64_t split_mix(std::uint64_t& state) {
   std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
@@ -77,10 +77,11 @@ std::string TreeEngine::choose(Vorak& position, unsigned threads, std::ostream* 
   return first_action(position, threads, report);
 }
 
-void TreeEngine::grow(Vorak const& position, unsigned threads,
-                      TreeSearch::Clock::time_point deadline) {
+void TreeEngine::grow(Vorak const& position, unsigned threads, std::time_t deadline,
+                      std::uint64_t playouts) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   TreeSettings settings = settings_;
+  if (playouts != 0) settings.max_playouts = playouts;
   settings.max_nodes = std::max<std::size_t>(settings_.max_nodes / threads, 1024);
   trees_.clear();
   for (unsigned i = 0; i < threads; ++i)
@@ -94,14 +95,10 @@ void TreeEngine::grow(Vorak const& position, unsigned threads,
 }
 
 std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ostream* report) {
-  // The turn ends where the flat search's does: when the calendar second reaches the start's
-  // second plus the thinking time. The same deadline keeps duels between the two fair: a
-  // search that ended mid-second would leave the other only the rest of that second.
-  std::time_t const deadline_second = std::time(nullptr) + position.seconds_per_move;
-  auto const deadline =
-      TreeSearch::Clock::now() + std::chrono::duration_cast<TreeSearch::Clock::duration>(
-                                     std::chrono::system_clock::from_time_t(deadline_second) -
-                                     std::chrono::system_clock::now());
+  // The turn ends where the flat search's does, by the same clock: when the calendar second
+  // reaches the start's second plus the thinking time. The same deadline keeps duels between
+  // the two fair: a search that ended mid-second would leave the other the rest of it only.
+  std::time_t const deadline = std::time(nullptr) + position.seconds_per_move;
   have_turn_ = false;
   have_decided_second_ = false;
   Players const own = position.own_player;
@@ -127,7 +124,7 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
     return std::string();
   }
 
-  grow(position, threads, deadline - SECOND_ACTION_RESERVE);
+  grow(position, threads, deadline, 0);
   std::vector<std::vector<ActionStats>> per_tree;
   std::uint64_t playouts = 0;
   std::size_t nodes = 0;
@@ -180,9 +177,9 @@ std::string TreeEngine::second_action(Vorak& position, std::ostream* report) {
     ActionStats const best = best_of(merged(per_tree));
     if (best.visits > 0) return FastPlayout::text(best.move);
   }
-  // A position the trees did not reach: a short search of its own, within the reserve.
+  // A position the trees did not reach: a short search of its own.
   (void)report;
-  grow(position, 1, TreeSearch::Clock::now() + SECOND_ACTION_RESERVE / 2);
+  grow(position, 1, std::time(nullptr) + 1, UNFORESEEN_PLAYOUTS);
   ActionStats const best = best_of(trees_.front()->root_actions());
   return best.visits > 0 ? FastPlayout::text(best.move) : std::string();
 }

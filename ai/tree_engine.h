@@ -5,6 +5,7 @@
 #define DRAVIX_AI_TREE_ENGINE_H
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -27,8 +28,9 @@ class TreeEngine {
  private:
   std::string first_action(Vorak& position, unsigned threads, std::ostream* report);
   std::string second_action(Vorak& position, std::ostream* report);
-  // Grows every tree from `position` until `deadline`.
-  void grow(Vorak const& position, unsigned threads, TreeSearch::Clock::time_point deadline);
+  // Grows every tree from `position` until the calendar second reaches `deadline`, or for
+  // `playouts` playouts each if not 0.
+  void grow(Vorak const& position, unsigned threads, std::time_t deadline, std::uint64_t playouts);
 
   TreeSettings settings_;
   std::uint64_t rng_;

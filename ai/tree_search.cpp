@@ -3,18 +3,13 @@
 
 #include <cmath>
 
-namespace {
-
-// The clock is read once per this many playouts: a few microseconds of lateness at most, and
-// no platform's clock call on every playout.
-constexpr std::uint64_t CLOCK_EVERY = 8;
-
-}  // namespace
+#include "ai/clock.h"
 
 TreeSearch::TreeSearch(std::uint64_t seed, TreeSettings const& settings)
     : settings_(settings), engine_(static_cast<std::uint32_t>(seed ^ (seed >> 32))) {}
 
-void TreeSearch::run(Vorak const& root, Clock::time_point deadline, std::atomic<bool> const& stop) {
+void TreeSearch::run(Vorak const& root, std::time_t deadline, std::atomic<bool> const& stop) {
+  WallClock clock(deadline);
   nodes_.clear();
   nodes_.reserve(settings_.max_nodes);
   nodes_.emplace_back();
@@ -22,9 +17,7 @@ void TreeSearch::run(Vorak const& root, Clock::time_point deadline, std::atomic<
   FastPlayout const start(root);
   for (;;) {
     if (playouts_ == settings_.max_playouts && settings_.max_playouts != 0) return;
-    if (playouts_ % CLOCK_EVERY == 0 &&
-        (stop.load(std::memory_order_relaxed) || Clock::now() >= deadline))
-      return;
+    if (stop.load(std::memory_order_relaxed) || clock.expired()) return;
     iterate(start, root.own_player);
     ++playouts_;
   }

@@ -5,8 +5,8 @@
 #define DRAVIX_AI_TREE_SEARCH_H
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
@@ -31,13 +31,12 @@ struct ActionStats {
 class TreeSearch {
  public:
   using Move = FastPlayout::Move;
-  using Clock = std::chrono::steady_clock;
 
   TreeSearch(std::uint64_t seed, TreeSettings const& settings);
 
-  // Grows a fresh tree for `root.own_player`, whose first action of a turn is due, until
-  // `deadline` or until `stop` is set.
-  void run(Vorak const& root, Clock::time_point deadline, std::atomic<bool> const& stop);
+  // Grows a fresh tree for `root.own_player`, whose first action of a turn is due, until the
+  // calendar second reaches `deadline` (as the flat search's clock tells it) or `stop` is set.
+  void run(Vorak const& root, std::time_t deadline, std::atomic<bool> const& stop);
 
   std::uint64_t playouts() const { return playouts_; }
   std::size_t nodes() const { return nodes_.size(); }

@@ -9,7 +9,7 @@
 
 #include "manager/elo.h"
 #include "manager/seat.h"
-#include "manager/seat_spec.h"
+#include "manager/seat_settings.h"
 
 namespace manager {
 

@@ -11,7 +11,7 @@
 #include "manager/interrupt.h"
 #include "manager/players.h"
 #include "manager/referee.h"
-#include "manager/seat_spec.h"
+#include "manager/seat_settings.h"
 
 namespace manager {
 

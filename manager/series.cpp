@@ -17,7 +17,7 @@
 #include "manager/interrupt.h"
 #include "manager/parallel.h"
 #include "manager/record.h"
-#include "manager/seat_spec.h"
+#include "manager/seat_settings.h"
 #include "manager/setup.h"
 #include "manager/web_game.h"
 #include "manager/web_server.h"

@@ -24,7 +24,7 @@
 #include "manager/elo.h"
 #include "manager/options.h"
 #include "manager/parallel.h"
-#include "manager/seat_spec.h"
+#include "manager/seat_settings.h"
 #include "manager/series.h"
 
 using namespace manager;

@@ -1,4 +1,4 @@
-#include "manager/seat_spec.h"
+#include "manager/seat_settings.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,6 +1,6 @@
 // A seat as the command line names it, with its settings: "bot:time=4,threads=2,engine=flat".
-#ifndef DRAVIX_MANAGER_SEAT_SPEC_H
-#define DRAVIX_MANAGER_SEAT_SPEC_H
+#ifndef DRAVIX_MANAGER_SEAT_SETTINGS_H
+#define DRAVIX_MANAGER_SEAT_SETTINGS_H
 
 #include <optional>
 #include <string>

@@ -9,6 +9,7 @@
 #include "ai/tree_engine.h"
 
 unsigned searchThreads = 1;
+std::uint64_t searchSteps = 0;
 Engine searchEngine = Engine::FLAT;
 
 char const* engine_name(Engine engine) {
@@ -29,6 +30,8 @@ std::string Vorak::monte_carlo() {
     return tree.choose(*this, searchThreads, &std::cout);
   }
   if (move_count % 2 == 1) return get_best_move();
+  if (searchSteps > 0)
+    return search<FastPlayout>(*this, StepClock{searchSteps}, program_context(), searchThreads);
   WallClock const clock(std::time(nullptr) + seconds_per_move);
   return search<FastPlayout>(*this, clock, program_context(), searchThreads);
 }

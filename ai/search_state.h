@@ -31,6 +31,11 @@ extern std::uint64_t playoutActions;
 // default, is the search of one thread; 0 means one per core.
 extern unsigned searchThreads;
 
+// 0, the default: the flat search of the program's first actions runs for the thinking time.
+// Otherwise it runs exactly this many clock checks, whatever the time: a fuzzed match loop gets
+// a search of milliseconds that still runs every part of the real one.
+extern std::uint64_t searchSteps;
+
 // How the program chooses its actions: the flat search over opening sequences (the default), or
 // the tree search (ai/tree_engine.h).
 enum class Engine { FLAT, MCTS };

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
-#include <boost/random/uniform_int_distribution.hpp>
 
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
@@ -21,6 +20,7 @@
 #include "dravix_version.h"
 #include "game/setup.h"
 #include "game/vorak.h"
+#include "tests/support/positions.h"
 
 namespace {
 
@@ -110,15 +110,9 @@ void advance_to_midgame(Vorak& state, std::uint32_t seed) {
   Vorak turn_start = state;
   Players turn_mover = mover;
   for (int action = 0; action < 24; ++action) {
-    std::vector<std::string> moves;
-    state.get_moves_by_action(moves, mover, state.step(), ANY);
-    if (state.step() == 2) moves.emplace_back();
-    if (moves.empty()) break;
-    boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
-    state.execute_move(moves[pick(rng)], false);
+    if (!support::play_random_action(state, mover, rng)) break;
     if (state.is_game_over() != NONE) break;
     if (state.move_count % 2 == 0) {
-      mover = mover == WHITE ? BLACK : WHITE;
       turn_start = state;
       turn_mover = mover;
     }

@@ -1,0 +1,57 @@
+// Positions for tests, fuzz targets and benchmarks: built stack by stack, or reached by random
+// legal actions from a seed.
+#ifndef DRAVIX_TESTS_SUPPORT_POSITIONS_H
+#define DRAVIX_TESTS_SUPPORT_POSITIONS_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <boost/random/mersenne_twister.hpp>
+
+#include "game/vorak.h"
+
+namespace support {
+
+// White Voraks, Moriels, Wemms, then Black's.
+using Tallies = std::array<unsigned short, 6>;
+Tallies tallies(Vorak const& v);
+void set_tallies(Vorak& v, Tallies const& t);
+
+// Every playable cell empty, the blocked ones blocked, the tallies as given: all 0 by default,
+// or, say, all 15 so that the stacking thresholds bite only where a test lowers one.
+Vorak empty_position(Tallies const& t = {});
+
+struct Stack {
+  int row, column;
+  Players owner;
+  Pieces piece;
+  unsigned short height = 1;
+};
+
+// A position holding exactly `stacks`, read through a board description so that the tallies
+// are the ones the description gives.
+Vorak position(std::vector<Stack> const& stacks, Players own, unsigned short move_count);
+
+using Moves = std::vector<std::string>;
+
+Moves by_action(Vorak const& v, Players player, unsigned short step, Actions action);
+// The candidate list the state's own move choice draws from, for one action of a turn.
+Moves turn_candidates(Vorak const& v, Players player, unsigned short step);
+// Every action `player` may make now: a capture to open a turn; a capture, a stacking or the
+// pass ("") as the second action.
+Moves legal_now(Vorak const& v, Players player);
+bool contains(Moves const& moves, std::string const& move);
+
+// One uniformly drawn legal action of `mover`, who becomes the opponent when it ends the turn.
+// False, and nothing played, once the game is over or `mover` has no legal action.
+bool play_random_action(Vorak& state, Players& mover, boost::random::mt19937& rng);
+
+// The position `actions` random legal actions after the random opening of `opening_seed`,
+// drawn by `rng`; the side to move is the state's own colour.
+Vorak random_game_position(std::uint32_t opening_seed, boost::random::mt19937& rng, int actions);
+
+}  // namespace support
+
+#endif

@@ -16,37 +16,19 @@
 #include "ai/search.h"
 #include "game/setup.h"
 #include "game/vorak.h"
+#include "tests/support/expect.h"
+#include "tests/support/playout_forms.h"
+#include "tests/support/positions.h"
+
+using namespace support;
 
 namespace {
 
 // A position reached from a random opening by `actions` random legal actions, some of them
 // stackings, so that heights above 1 and uneven tallies occur.
 Vorak random_position(std::uint32_t seed, int actions) {
-  Vorak state(1);
-  std::string description = random_opening_description(seed);
-  state.create_board(description);
   boost::random::mt19937 rng(seed * 7919u + 13u);
-  Players mover = WHITE;
-  for (int i = 0; i < actions && state.is_game_over() == NONE; ++i) {
-    std::vector<std::string> moves;
-    state.get_moves_by_action(moves, mover, state.step(), ANY);
-    if (state.step() == 2) moves.emplace_back();
-    if (moves.empty()) break;
-    boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
-    state.execute_move(moves[pick(rng)], false);
-    if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
-  }
-  state.own_player = mover;
-  return state;
-}
-
-template <class P>
-std::vector<std::string> candidate_texts(P const& p, Players mover, bool concerned) {
-  typename P::List list;
-  p.candidates(mover, concerned, list);
-  std::vector<std::string> texts;
-  for (std::size_t i = 0; i < list.size(); ++i) texts.push_back(P::text(list[i]));
-  return texts;
+  return random_game_position(seed, rng, actions);
 }
 
 struct SearchResult {
@@ -61,9 +43,8 @@ template <class P>
 SearchResult search_with(Vorak state, std::uint32_t seed, std::uint64_t steps) {
   gen.seed(seed);
   StepClock clock{steps};
-  testing::internal::CaptureStdout();
-  std::string const move = run_search<P>(state, clock);
-  std::string const output = testing::internal::GetCapturedStdout();
+  std::string move;
+  std::string const output = output_of([&] { move = run_search<P>(state, clock); });
   return SearchResult{move,
                       state.playouts,
                       state.wins,

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
@@ -22,79 +23,17 @@
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"
-#include "tests/game_helpers.h"
+#include "tests/support/expect.h"
+#include "tests/support/positions.h"
+#include "tests/support/state_checks.h"
+
+using namespace support;
 
 namespace {
 
-struct Stack {
-  int row, column;
-  Players owner;
-  Pieces piece;
-  unsigned short height = 1;
-};
-
-// A position holding exactly `stacks`, read through create_board so that the tallies are the
-// ones the board description gives.
-Vorak position(std::vector<Stack> const& stacks, Players own, unsigned short move_count) {
-  Vorak layout(1);
-  for (int r = 0; r < 9; ++r)
-    for (int c = 0; c < 9; ++c)
-      layout.board[r][c] =
-          geometry::is_playable(r, c) ? Entry{NONE, BLANK, 0} : Entry{NONE, BLOCK, 0};
-  for (Stack const& s : stacks) layout.board[s.row][s.column] = Entry{s.owner, s.piece, s.height};
-  std::string description = board_description(layout);
-  Vorak state(1);
-  state.create_board(description);
-  state.own_player = own;
-  state.move_count = move_count;
-  return state;
-}
-
 std::vector<Stack> swap_colours(std::vector<Stack> stacks) {
-  for (Stack& s : stacks) s.owner = s.owner == WHITE ? BLACK : WHITE;
+  for (Stack& s : stacks) s.owner = opponent_of(s.owner);
   return stacks;
-}
-
-// Every action the side to act may make now: a capture to open a turn; a capture, a stacking or
-// the pass as the second action.
-Moves legal_now(Vorak const& v) {
-  Moves moves = by_action(v, v.own_player, v.step(), ANY);
-  if (v.step() == 2) moves.emplace_back();
-  return moves;
-}
-
-bool contains(Moves const& moves, std::string const& move) {
-  return std::find(moves.begin(), moves.end(), move) != moves.end();
-}
-
-testing::AssertionResult same_state(Vorak const& a, Vorak const& b) {
-  if (a.move_count != b.move_count || a.own_player != b.own_player ||
-      a.white_voraks != b.white_voraks || a.white_moriels != b.white_moriels ||
-      a.white_wemms != b.white_wemms || a.black_voraks != b.black_voraks ||
-      a.black_moriels != b.black_moriels || a.black_wemms != b.black_wemms ||
-      a.seconds_per_move != b.seconds_per_move)
-    return testing::AssertionFailure() << "a counter differs";
-  for (int r = 0; r < 9; ++r)
-    for (int c = 0; c < 9; ++c) {
-      Entry const &x = a.board[r][c], &y = b.board[r][c];
-      if (x.owner != y.owner || x.piece != y.piece || x.height != y.height)
-        return testing::AssertionFailure() << "cell " << r << "," << c << " differs";
-    }
-  return testing::AssertionSuccess();
-}
-
-testing::AssertionResult same_tallies(Vorak const& a, Vorak const& b) {
-  if (a.playouts == b.playouts && a.wins == b.wins && a.losses == b.losses)
-    return testing::AssertionSuccess();
-  return testing::AssertionFailure() << a.playouts << "/" << a.wins << "/" << a.losses << " vs "
-                                     << b.playouts << "/" << b.wins << "/" << b.losses;
-}
-
-template <class F>
-std::string output_of(F&& f) {
-  testing::internal::CaptureStdout();
-  f();
-  return testing::internal::GetCapturedStdout();
 }
 
 // "winner first second", or "none" when the look-ahead decided nothing.
@@ -108,10 +47,9 @@ std::optional<Decision> look_ahead(Vorak const& state, Players mover) {
   Vorak const before = state;
   Decision reference, fast;
   bool const ref_decided = elimination_lookahead(state, mover, reference);
-  EXPECT_TRUE(same_state(state, before));
-  EXPECT_TRUE(same_tallies(state, before));
+  EXPECT_EQ(state_difference(state, before), "");
   bool const fast_decided = FastPlayout(state).lookahead(mover, fast);
-  EXPECT_TRUE(same_state(state, before));
+  EXPECT_EQ(position_difference(state, before), "");
   std::optional<Decision> const r = ref_decided ? std::optional<Decision>(reference) : std::nullopt;
   std::optional<Decision> const f = fast_decided ? std::optional<Decision>(fast) : std::nullopt;
   EXPECT_EQ(describe(f), describe(r)) << "the compact form's look-ahead disagrees";
@@ -145,24 +83,14 @@ std::vector<Stack> operator+(std::vector<Stack> a, std::vector<Stack> const& b) 
 // White to open a turn; Black has one Vorak left, within reach of two white stacks, and a Wemm
 // that white can take earlier in list order.
 std::vector<Stack> last_vorak_layout() {
-  return std::vector<Stack>{{0, 0, WHITE, VORAK},
-                            {1, 0, BLACK, WEMM},
-                            {0, 4, WHITE, MORIEL},
-                            {2, 4, BLACK, VORAK},
-                            {2, 2, WHITE, WEMM}} +
-         tall_reserve(BLACK, 0, 3, 3);
+  return stacks("00Wv 10Bw 04Wm 24Bv 22Ww") + tall_reserve(BLACK, 0, 3, 3);
 }
 
 // Black has two Voraks. The white Vorak at 2,1 can take either; after it takes the one at 4,1
 // nothing reaches the other, but after it takes the one at 2,2 the Moriel at 0,1 sees the
 // one at 4,1 down the opened column.
 std::vector<Stack> two_voraks_layout() {
-  return std::vector<Stack>{{0, 1, WHITE, MORIEL},
-                            {2, 1, WHITE, VORAK},
-                            {4, 1, BLACK, VORAK},
-                            {2, 2, BLACK, VORAK},
-                            {5, 8, WHITE, WEMM}} +
-         tall_reserve(BLACK, 0, 3, 3);
+  return stacks("01Wm 21Wv 41Bv 22Bv 58Ww") + tall_reserve(BLACK, 0, 3, 3);
 }
 
 // Black keeps three tall Voraks, and has `moriel_height` for its Moriel at 1,0 and two
@@ -178,43 +106,24 @@ std::vector<Stack> two_wemms_layout(unsigned short moriel_height) {
 // has no second action but the pass. Everything else of Black's is too tall for White and
 // takes any white stack, so every playout is lost, always in the same four clock checks.
 std::vector<Stack> doomed_layout() {
-  return {{0, 0, WHITE, WEMM},      {0, 1, BLACK, WEMM},      {8, 8, WHITE, VORAK},
-          {8, 4, WHITE, MORIEL},    {7, 8, BLACK, VORAK, 5},  {4, 0, BLACK, VORAK, 5},
-          {4, 1, BLACK, VORAK, 5},  {4, 2, BLACK, MORIEL, 5}, {4, 3, BLACK, MORIEL, 5},
-          {5, 1, BLACK, MORIEL, 5}, {5, 2, BLACK, WEMM, 5},   {5, 3, BLACK, WEMM, 5},
-          {6, 2, BLACK, WEMM, 5}};
+  return stacks("00Ww 01Bw 88Wv 84Wm 78Bv5 40Bv5 41Bv5 42Bm5 43Bm5 51Bm5 52Bw5 53Bw5 62Bw5");
 }
 
 // Black to play, every black stack of height 2, every white stack of height 1: White can never
 // capture, so every playout that finishes is a win for Black.
 std::vector<Stack> sure_win_layout() {
-  return {{0, 0, WHITE, WEMM},     {0, 1, WHITE, WEMM},      {0, 2, WHITE, WEMM},
-          {0, 3, WHITE, MORIEL},   {0, 4, WHITE, MORIEL},    {1, 0, WHITE, MORIEL},
-          {1, 1, WHITE, VORAK},    {1, 2, WHITE, VORAK},     {1, 3, WHITE, VORAK},
-          {3, 3, BLACK, VORAK, 2}, {5, 5, BLACK, MORIEL, 2}, {6, 6, BLACK, WEMM, 2}};
+  return stacks("00Ww 01Ww 02Ww 03Wm 04Wm 10Wm 11Wv 12Wv 13Wv 33Bv2 55Bm2 66Bw2");
 }
 
 // A position some random legal turns into a random opening, at the start of a turn, with the
 // side to move as the program's colour.
 Vorak played_position(std::uint32_t seed, int actions) {
-  Vorak state(1);
-  std::string description = random_opening_description(seed);
-  state.create_board(description);
   boost::random::mt19937 rng(seed + 1000u);
-  Players mover = WHITE;
-  auto play = [&](std::string const& move) {
-    state.execute_move(move, false);
-    if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
-  };
-  for (int i = 0; i < actions && state.is_game_over() == NONE; ++i) {
-    Moves moves = by_action(state, mover, state.step(), ANY);
-    if (state.step() == 2) moves.emplace_back();
-    if (moves.empty()) break;
-    boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
-    play(moves[pick(rng)]);
+  Vorak state = random_game_position(seed, rng, actions);
+  if (state.move_count % 2 == 1) {  // a turn left half done ends with a pass
+    state.execute_move("", false);
+    state.own_player = opponent_of(state.own_player);
   }
-  if (state.move_count % 2 == 1) play("");
-  state.own_player = mover;
   return state;
 }
 
@@ -252,20 +161,15 @@ std::string reported_sequence(std::string const& output) {
   return output.substr(begin + marker.size(), end - begin - marker.size());
 }
 
-std::string won_report(unsigned playouts, unsigned wins, std::size_t sequences,
-                       std::string const& chosen, unsigned count) {
-  return "Of the " + std::to_string(playouts) + " games completed, " + std::to_string(wins) +
-         " were winning games\nplayed using " + std::to_string(sequences) +
-         " different starting sequences.\nOf those this sequence (" + chosen + ") resulted in " +
-         std::to_string(count) + " wins,\nwhich is the best result.\n";
-}
-
-std::string lost_report(unsigned playouts, unsigned losses, std::size_t sequences,
-                        std::string const& chosen, unsigned count) {
-  return "Of the " + std::to_string(playouts) + " games completed, " + std::to_string(losses) +
-         " were losing games\nplayed using " + std::to_string(sequences) +
-         " different starting sequences.\nOf those this sequence (" + chosen + ") resulted in " +
-         std::to_string(count) + " loses,\nwhich is the best (lowest) result.\n";
+// The flat search's report of its first action, from its won or its lost playouts.
+std::string sequence_report(bool won, unsigned playouts, unsigned games, std::size_t sequences,
+                            std::string const& chosen, unsigned count) {
+  return "Of the " + std::to_string(playouts) + " games completed, " + std::to_string(games) +
+         (won ? " were winning games" : " were losing games") + "\nplayed using " +
+         std::to_string(sequences) + " different starting sequences.\nOf those this sequence (" +
+         chosen + ") resulted in " + std::to_string(count) +
+         (won ? " wins,\nwhich is the best result.\n"
+              : " loses,\nwhich is the best (lowest) result.\n");
 }
 
 }  // namespace
@@ -326,12 +230,8 @@ TEST(lookahead, stops_when_first_capture_leaves_no_kind_at_one) {
 
 TEST(lookahead, other_captures_tried_when_the_low_kind_is_out_of_reach) {
   // Black's last Moriel hides behind a Wemm; taking the Wemm opens the line to it.
-  std::vector<Stack> const layout = std::vector<Stack>{{2, 1, WHITE, VORAK},
-                                                       {2, 2, BLACK, WEMM},
-                                                       {2, 3, BLACK, MORIEL},
-                                                       {8, 4, WHITE, MORIEL},
-                                                       {8, 5, WHITE, WEMM}} +
-                                    tall_reserve(BLACK, 3, 0, 2);
+  std::vector<Stack> const layout =
+      stacks("21Wv 22Bw 23Bm 84Wm 85Ww") + tall_reserve(BLACK, 3, 0, 2);
   Vorak const state = position(layout, WHITE, 10);
   ASSERT_EQ(state.black_moriels, 1);
   ASSERT_GT(state.black_voraks, 2);
@@ -345,12 +245,8 @@ TEST(lookahead, list_order_beats_a_shorter_win) {
   // Two Voraks and one Moriel left: the Vorak capture listed first leaves a Vorak and a Moriel
   // at one, so any capture may follow it, and the Moriel's falls. The direct capture of the
   // Moriel, later in the list, is never reached.
-  std::vector<Stack> const layout = std::vector<Stack>{{0, 0, WHITE, VORAK},
-                                                       {1, 0, BLACK, VORAK},
-                                                       {0, 4, WHITE, MORIEL},
-                                                       {2, 4, BLACK, MORIEL},
-                                                       {2, 2, WHITE, WEMM}} +
-                                    tall_reserve(BLACK, 1, 0, 3);
+  std::vector<Stack> const layout =
+      stacks("00Wv 10Bv 04Wm 24Bm 22Ww") + tall_reserve(BLACK, 1, 0, 3);
   Vorak const state = position(layout, WHITE, 10);
   ASSERT_EQ(state.black_voraks, 2);
   ASSERT_EQ(state.black_moriels, 1);
@@ -393,7 +289,9 @@ class best_move : public testing::Test {
     Vorak const before = state;
     state.execute_move(t.first, false);
     t.second_output = output_of([&] { t.second = state.get_best_move(); });
-    EXPECT_TRUE(same_tallies(state, before));
+    // The second call reads the tables again; it runs no search.
+    EXPECT_EQ(std::tie(state.playouts, state.wins, state.losses),
+              std::tie(before.playouts, before.wins, before.losses));
     return t;
   }
 
@@ -408,7 +306,7 @@ TEST_F(best_move, one_win_outweighs_any_losses) {
   state.losses = 401;
   Turn const t = play_turn();
   EXPECT_EQ(t.first, sequences[2].substr(0, 4));
-  EXPECT_EQ(t.first_output, won_report(402, 1, 1, sequences[2], 1));
+  EXPECT_EQ(t.first_output, sequence_report(true, 402, 1, 1, sequences[2], 1));
   EXPECT_EQ(t.second, sequences[2].substr(4));
   EXPECT_EQ(t.second_output, "");
 }
@@ -425,7 +323,7 @@ TEST_F(best_move, fewest_losses_first_met) {
   state.losses = 5;
   Turn const t = play_turn();
   EXPECT_EQ(t.first, order[1].substr(0, 4));
-  EXPECT_EQ(t.first_output, lost_report(6, 5, 3, order[1], 1));
+  EXPECT_EQ(t.first_output, sequence_report(false, 6, 5, 3, order[1], 1));
   EXPECT_EQ(t.second, order[1].substr(4));
   EXPECT_EQ(t.second_output, "");
 }
@@ -509,7 +407,7 @@ TEST_F(best_move, empty_tables_fall_back_to_the_random_player) {
                 t.first + "\n");
   // The second call reports nothing but the random player's own lines.
   EXPECT_EQ(t.second_output, "Randomly determining move to make.\nMaking move " + t.second + "\n");
-  EXPECT_TRUE(contains(legal_now(state), t.second)) << t.second;
+  EXPECT_TRUE(contains(legal_now(state, state.own_player), t.second)) << t.second;
 }
 
 TEST_F(best_move, first_action_of_random_fallback_is_a_listed_capture) {
@@ -518,7 +416,7 @@ TEST_F(best_move, first_action_of_random_fallback_is_a_listed_capture) {
   std::string move;
   output_of([&] { move = state.get_best_move(); });
   EXPECT_TRUE(contains(turn_candidates(before, WHITE, 1), move)) << move;
-  EXPECT_TRUE(same_state(state, before));
+  EXPECT_EQ(position_difference(state, before), "");
 }
 
 TEST_F(best_move, placeholder_second_action_falls_back) {
@@ -530,7 +428,7 @@ TEST_F(best_move, placeholder_second_action_falls_back) {
   Turn const t = play_turn();
   EXPECT_EQ(t.first, first);
   EXPECT_NE(t.second, "W");
-  EXPECT_TRUE(contains(legal_now(state), t.second)) << t.second;
+  EXPECT_TRUE(contains(legal_now(state, state.own_player), t.second)) << t.second;
   EXPECT_EQ(t.second_output, "Randomly determining move to make.\nMaking move " + t.second + "\n");
 }
 
@@ -543,7 +441,7 @@ TEST_F(best_move, second_action_no_longer_legal_falls_back) {
   Turn const t = play_turn();
   EXPECT_EQ(t.first, first);
   EXPECT_NE(t.second, first);
-  EXPECT_TRUE(contains(legal_now(state), t.second)) << t.second;
+  EXPECT_TRUE(contains(legal_now(state, state.own_player), t.second)) << t.second;
   EXPECT_EQ(t.second_output, "Randomly determining move to make.\nMaking move " + t.second + "\n");
 }
 
@@ -556,7 +454,7 @@ TEST_F(best_move, placeholder_alone_is_never_sent_as_first_action) {
   std::string const out = output_of([&] { move = state.get_best_move(); });
   EXPECT_NE(move, "W");
   EXPECT_TRUE(contains(turn_candidates(state, WHITE, 1), move)) << move;
-  EXPECT_EQ(out.substr(0, out.find("Randomly")), lost_report(9, 9, 1, "W", 9));
+  EXPECT_EQ(out.substr(0, out.find("Randomly")), sequence_report(false, 9, 9, 1, "W", 9));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -570,7 +468,7 @@ TEST(random_player, only_the_pass_to_choose) {
   EXPECT_EQ(output_of([&] { move = state.random_ai(); }),
             "Randomly determining move to make.\nMaking move \n");
   EXPECT_EQ(move, "");
-  EXPECT_TRUE(same_state(state, before));
+  EXPECT_EQ(position_difference(state, before), "");
 }
 
 TEST(random_player, no_capture_passes_without_drawing) {
@@ -598,10 +496,10 @@ TEST(random_player, every_candidate_comes_up) {
   gen.seed(2024);
   std::map<std::string, int> seen;
   int const calls = 200 * static_cast<int>(seconds.size());
-  testing::internal::CaptureStdout();
-  for (int i = 0; i < calls; ++i) ++seen[state.random_ai()];
-  testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(same_state(state, before));
+  output_of([&] {
+    for (int i = 0; i < calls; ++i) ++seen[state.random_ai()];
+  });
+  EXPECT_EQ(position_difference(state, before), "");
   EXPECT_EQ(seen.size(), seconds.size());
   for (std::string const& m : seconds) {
     EXPECT_GT(seen[m], 120) << "'" << m << "' came up too rarely";
@@ -652,8 +550,7 @@ TEST(search, second_call_reads_the_same_tables) {
   std::string second;
   EXPECT_EQ(output_of([&] { second = state.monte_carlo(); }), "");
   EXPECT_EQ(second, chosen.substr(4));
-  EXPECT_TRUE(same_tallies(state, before));
-  EXPECT_TRUE(same_state(state, before));
+  EXPECT_EQ(state_difference(state, before), "");
   EXPECT_TRUE(gen == engine) << "the second call searched";
   EXPECT_EQ(copy_of(bestMoves), best);
   EXPECT_EQ(copy_of(worstMoves), worst);
@@ -689,7 +586,7 @@ TEST(search, leaves_the_position_alone) {
     Vorak state = played_position(seed, 30);
     Vorak const before = state;
     search(state, 20000, seed);
-    EXPECT_TRUE(same_state(state, before));
+    EXPECT_EQ(position_difference(state, before), "");
   }
 }
 
@@ -716,7 +613,7 @@ template <class P>
 void expect_win_found_at_first_step() {
   Vorak state = position(two_voraks_layout(), WHITE, 10);
   Search const s = search<P>(state, 100000);
-  EXPECT_EQ(s.output, won_report(1, 1, 1, "21220141", 1));
+  EXPECT_EQ(s.output, sequence_report(true, 1, 1, 1, "21220141", 1));
   EXPECT_EQ(s.move, "2122");
   EXPECT_EQ(state.playouts, 1u);
   EXPECT_EQ(state.wins, 1u);
@@ -736,7 +633,7 @@ TEST(search, winning_lookahead_at_first_step_ends_the_search) {
 TEST(search, depth_one_win_at_first_step_passes_after) {
   Vorak state = position(last_vorak_layout(), WHITE, 10);
   Search const s = search(state, 100000);
-  EXPECT_EQ(s.output, won_report(1, 1, 1, "0424", 1));
+  EXPECT_EQ(s.output, sequence_report(true, 1, 1, 1, "0424", 1));
   EXPECT_EQ(s.move, "0424");
   state.execute_move(s.move, false);
   std::string second = "unset";
@@ -750,7 +647,8 @@ TEST(search, concerned_after_9000_playouts_without_a_win) {
   Search s = search(state, 4 * 9000);
   EXPECT_EQ(state.playouts, 9000u);
   EXPECT_EQ(state.losses, 9000u);
-  EXPECT_EQ(s.output, "Dravix Bot looks confident.\n" + lost_report(9000, 9000, 1, "0001", 9000));
+  EXPECT_EQ(s.output,
+            "Dravix Bot looks confident.\n" + sequence_report(false, 9000, 9000, 1, "0001", 9000));
 
   // The 9001st playout begins but the deadline falls before its first step.
   s = search(state, 4 * 9000 + 1);
@@ -761,7 +659,8 @@ TEST(search, concerned_after_9000_playouts_without_a_win) {
   s = search(state, 4 * 9000 + 2);
   EXPECT_EQ(state.playouts, 9001u);
   EXPECT_EQ(state.losses, 9000u);
-  EXPECT_EQ(s.output, "Dravix Bot looks concerned.\n" + lost_report(9001, 9000, 1, "0001", 9000));
+  EXPECT_EQ(s.output,
+            "Dravix Bot looks concerned.\n" + sequence_report(false, 9001, 9000, 1, "0001", 9000));
 }
 
 TEST(search, concerned_playouts_without_second_action_never_send_the_placeholder) {
@@ -821,9 +720,9 @@ TEST(search, won_playouts_keep_the_search_confident) {
     EXPECT_TRUE(entry.first.size() == 8 || entry.first.size() == 4) << entry.first;
   EXPECT_EQ(s.output.rfind("Dravix Bot looks confident.\n", 0), 0u);
   std::string const chosen = reported_sequence(s.output);
-  ASSERT_EQ(s.output, "Dravix Bot looks confident.\n" + won_report(state.playouts, state.wins,
-                                                                   bestMoves.size(), chosen,
-                                                                   bestMoves.at(chosen)));
+  ASSERT_EQ(s.output, "Dravix Bot looks confident.\n" +
+                          sequence_report(true, state.playouts, state.wins, bestMoves.size(),
+                                          chosen, bestMoves.at(chosen)));
   EXPECT_TRUE(contains(by_action(state, BLACK, 1, CAPTURE), s.move));
 }
 
@@ -846,13 +745,13 @@ TEST(search, chooses_legal_moves_for_either_colour) {
       ++colours[state.own_player];
       Search const s = search(state, 6000, seed);
       ASSERT_TRUE(well_closed(s, state));
-      ASSERT_TRUE(contains(legal_now(state), s.move))
+      ASSERT_TRUE(contains(legal_now(state, state.own_player), s.move))
           << "seed " << seed << ", " << actions << " actions: '" << s.move << "'";
       if (state.move_count == 0) continue;  // the opening turn has one action
       state.execute_move(s.move, false);
       std::string second;
       output_of([&] { second = state.monte_carlo(); });
-      EXPECT_TRUE(contains(legal_now(state), second))
+      EXPECT_TRUE(contains(legal_now(state, state.own_player), second))
           << "seed " << seed << ", " << actions << " actions: '" << second << "'";
     }
   }
@@ -869,7 +768,7 @@ TEST(search, one_second_on_the_wall_clock) {
   std::string move;
   std::string const out = output_of([&] { move = state.monte_carlo(); });
   EXPECT_TRUE(closes_once(out)) << out;
-  EXPECT_TRUE(contains(legal_now(state), move)) << move;
+  EXPECT_TRUE(contains(legal_now(state, state.own_player), move)) << move;
 }
 
 TEST(search, wall_clock_ends_at_the_calendar_second_neither_early_nor_late) {
@@ -903,10 +802,12 @@ std::vector<std::string> series(Searcher& searcher, SearchSettings const& settin
     Vorak state = played_position(seed, 20);
     std::string const first = searcher.choose(state, settings);
     moves.push_back(first + "/" + std::to_string(state.playouts));
-    if (!contains(legal_now(state), first)) moves.push_back("illegal first action");
+    if (!contains(legal_now(state, state.own_player), first))
+      moves.push_back("illegal first action");
     state.execute_move(first, false);
     std::string const second = searcher.choose(state, settings);
-    if (!contains(legal_now(state), second)) moves.push_back("illegal second action");
+    if (!contains(legal_now(state, state.own_player), second))
+      moves.push_back("illegal second action");
     moves.push_back(second);
   }
   return moves;
@@ -968,7 +869,7 @@ TEST(threads, a_win_at_the_first_step_ends_the_search_at_once) {
   std::string move;
   std::string const out = output_of(
       [&] { move = search<FastPlayout>(state, StepClock{100000}, program_context(), 2); });
-  EXPECT_EQ(out, won_report(1, 1, 1, "21220141", 1));
+  EXPECT_EQ(out, sequence_report(true, 1, 1, 1, "21220141", 1));
   EXPECT_EQ(move, "2122");
   EXPECT_EQ(state.playouts, 1u);
 }
@@ -986,7 +887,7 @@ TEST(searcher, searches_as_the_program_does_on_its_own_engine_and_tables) {
   std::string const out = output_of([&] { move = searcher.choose(mine, settings); });
   EXPECT_EQ(out, expected.output);
   EXPECT_EQ(move, expected.move);
-  EXPECT_TRUE(same_tallies(mine, program));
+  EXPECT_EQ(state_difference(mine, program), "");
   EXPECT_EQ(copy_of(bestMoves), best) << "the searcher wrote to the program's tables";
 }
 
@@ -1001,11 +902,12 @@ TEST(searcher, two_at_once_choose_as_each_would_alone_and_print_nothing) {
 
   Searcher a2(11), b2(22);
   std::vector<std::string> together_a, together_b;
-  testing::internal::CaptureStdout();
-  std::thread other([&] { together_b = series(b2, threaded); });
-  together_a = series(a2, quiet);
-  other.join();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(output_of([&] {
+              std::thread other([&] { together_b = series(b2, threaded); });
+              together_a = series(a2, quiet);
+              other.join();
+            }),
+            "");
   EXPECT_EQ(together_a, alone_a);
   EXPECT_EQ(together_b, alone_b);
 }

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "game/vorak.h"
-#include "tests/game_helpers.h"
+#include "tests/support/expect.h"
+#include "tests/support/positions.h"
+
+using namespace support;
 
 namespace {
 
@@ -60,9 +63,7 @@ std::vector<std::string> lines_of(std::string const& text) {
 }
 
 std::string captured(void (Vorak::*print)() const, Vorak const& v) {
-  testing::internal::CaptureStdout();
-  (v.*print)();
-  return testing::internal::GetCapturedStdout();
+  return output_of([&] { (v.*print)(); });
 }
 
 }  // namespace
@@ -110,9 +111,7 @@ TEST(cell_text, examples_and_every_name) {
   EXPECT_EQ(v.get_text_entry(4, 4), "4,4: NONE,BLOCK,0");
   EXPECT_EQ(v.get_text_entry(7, 3), "7,3: NONE,BLANK,0");
   EXPECT_EQ(v.get_text_entry(0, 8), "0,8: NONE,BLOCK,0");
-  v.board[8][8] = Entry{BLACK, WEMM, 12};
-  v.board[0][0] = Entry{BLACK, VORAK, 1};
-  v.board[6][7] = Entry{WHITE, VORAK, 65535};
+  place(v, {{8, 8, BLACK, WEMM, 12}, {0, 0, BLACK, VORAK, 1}, {6, 7, WHITE, VORAK, 65535}});
   EXPECT_EQ(v.get_text_entry(8, 8), "8,8: BLACK,Wemm,12");
   EXPECT_EQ(v.get_text_entry(0, 0), "0,0: BLACK,Vorak,1");
   EXPECT_EQ(v.get_text_entry(6, 7), "6,7: WHITE,Vorak,65535");
@@ -147,52 +146,28 @@ TEST(board_listing, all_81_cells_in_canonical_order) {
                 0u);
 }
 
-TEST(tallies, worked_example) {
+TEST(tallies, printed_in_columns_that_narrow_at_ten_white_wemms) {
+  std::pair<Tallies, char const*> const cases[] = {
+      {{2, 5, 12, 3, 4, 9}, "Voraks:  W2  B3\nMoriels: W5  B4\nWemms:   W12 B9\n"},
+      {{10, 11, 9, 0, 0, 7}, "Voraks:  W10  B0\nMoriels: W11  B0\nWemms:   W9  B7\n"},
+      {{1, 1, 10, 15, 16, 100}, "Voraks:  W1  B15\nMoriels: W1  B16\nWemms:   W10 B100\n"}};
   Vorak v(1);
-  set_tallies(v, {2, 5, 12, 3, 4, 9});
-  EXPECT_EQ(captured(&Vorak::print_piece_counts, v),
-            "Current Totals:\n"
-            "Voraks:  W2  B3\n"
-            "Moriels: W5  B4\n"
-            "Wemms:   W12 B9\n");
-}
-
-TEST(tallies, wemm_line_narrows_at_ten_white_wemms) {
-  Vorak v(1);
-  set_tallies(v, {10, 11, 9, 0, 0, 7});
-  EXPECT_EQ(captured(&Vorak::print_piece_counts, v),
-            "Current Totals:\n"
-            "Voraks:  W10  B0\n"
-            "Moriels: W11  B0\n"
-            "Wemms:   W9  B7\n");
-  set_tallies(v, {1, 1, 10, 15, 16, 100});
-  EXPECT_EQ(captured(&Vorak::print_piece_counts, v),
-            "Current Totals:\n"
-            "Voraks:  W1  B15\n"
-            "Moriels: W1  B16\n"
-            "Wemms:   W10 B100\n");
+  for (auto const& [t, text] : cases) {
+    set_tallies(v, t);
+    EXPECT_EQ(captured(&Vorak::print_piece_counts, v), std::string("Current Totals:\n") + text);
+  }
 }
 
 TEST(game_over, white_is_tested_first) {
+  std::pair<Tallies, Players> const cases[] = {
+      {{1, 1, 1, 1, 1, 1}, NONE},  {{3, 0, 3, 3, 3, 3}, BLACK}, {{3, 0, 3, 0, 0, 0}, BLACK},
+      {{0, 3, 3, 3, 3, 3}, BLACK}, {{3, 3, 0, 3, 3, 0}, BLACK}, {{3, 3, 3, 3, 3, 0}, WHITE},
+      {{3, 3, 3, 0, 3, 3}, WHITE}, {{3, 3, 3, 3, 0, 3}, WHITE}};
   Vorak v(1);
-  set_tallies(v, {1, 1, 1, 1, 1, 1});
-  EXPECT_EQ(v.is_game_over(), NONE);
-
-  set_tallies(v, {3, 0, 3, 3, 3, 3});
-  EXPECT_EQ(v.is_game_over(), BLACK);
-  set_tallies(v, {3, 0, 3, 0, 0, 0});
-  EXPECT_EQ(v.is_game_over(), BLACK);
-  set_tallies(v, {0, 3, 3, 3, 3, 3});
-  EXPECT_EQ(v.is_game_over(), BLACK);
-  set_tallies(v, {3, 3, 0, 3, 3, 0});
-  EXPECT_EQ(v.is_game_over(), BLACK);
-
-  set_tallies(v, {3, 3, 3, 3, 3, 0});
-  EXPECT_EQ(v.is_game_over(), WHITE);
-  set_tallies(v, {3, 3, 3, 0, 3, 3});
-  EXPECT_EQ(v.is_game_over(), WHITE);
-  set_tallies(v, {3, 3, 3, 3, 0, 3});
-  EXPECT_EQ(v.is_game_over(), WHITE);
+  for (auto const& [t, winner] : cases) {
+    set_tallies(v, t);
+    EXPECT_EQ(v.is_game_over(), winner) << testing::PrintToString(t);
+  }
 }
 
 TEST(board_description, worked_example) {

@@ -8,29 +8,21 @@
 #include <boost/lexical_cast.hpp>
 
 #include "game/vorak.h"
-#include "tests/game_helpers.h"
+#include "tests/support/expect.h"
+#include "tests/support/positions.h"
+#include "tests/support/state_checks.h"
+
+using namespace support;
 
 namespace {
 
-// A position with every playable cell empty.
-Vorak empty_position() {
-  std::string text = "{}";
-  for (int i = 1; i < 60; ++i) text += ",{}";
-  Vorak v(1);
-  v.create_board(text);
-  return v;
-}
-
 std::string executed(Vorak& v, std::string const& move) {
-  testing::internal::CaptureStdout();
-  v.execute_move(move, true);
-  return testing::internal::GetCapturedStdout();
+  return output_of([&] { v.execute_move(move, true); });
 }
 
 std::string score_text(Vorak const& v, int expected_result) {
-  testing::internal::CaptureStdout();
-  int const result = v.is_winning(true);
-  std::string out = testing::internal::GetCapturedStdout();
+  int result = 0;
+  std::string const out = output_of([&] { result = v.is_winning(true); });
   EXPECT_EQ(result, expected_result);
   return out;
 }
@@ -41,81 +33,65 @@ char const kLosing[] = "Based on piece counts alone it looks like I am losing.\n
 
 }  // namespace
 
-TEST(execute_move, capture_example) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, VORAK, 1};
-  v.board[3][4] = Entry{BLACK, WEMM, 1};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
-  v.execute_move("3334", false);
-  expect_entry(v.board[3][3], NONE, BLANK, 0);
-  expect_entry(v.board[3][4], WHITE, VORAK, 1);
-  EXPECT_EQ(tallies(v), (Tallies{4, 4, 4, 4, 4, 3}));
-}
-
-TEST(execute_move, stacking_example) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, WEMM, 1};
-  v.board[3][4] = Entry{WHITE, MORIEL, 2};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
-  v.execute_move("3334", false);
-  expect_entry(v.board[3][3], NONE, BLANK, 0);
-  expect_entry(v.board[3][4], WHITE, WEMM, 3);
-  EXPECT_EQ(tallies(v), (Tallies{4, 3, 4, 4, 4, 4}));
-}
-
-TEST(execute_move, capture_along_a_line) {
-  Vorak v = empty_position();
-  v.board[5][5] = Entry{BLACK, MORIEL, 2};
-  v.board[7][7] = Entry{WHITE, MORIEL, 2};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
-  v.execute_move("5577", false);
-  expect_entry(v.board[5][5], NONE, BLANK, 0);
-  expect_entry(v.board[6][6], NONE, BLANK, 0);
-  expect_entry(v.board[7][7], BLACK, MORIEL, 2);
-  EXPECT_EQ(tallies(v), (Tallies{4, 3, 4, 4, 4, 4}));
-}
-
-TEST(execute_move, capture_takes_the_movers_height) {
-  Vorak v = empty_position();
-  v.board[1][1] = Entry{BLACK, WEMM, 1};
-  v.board[2][1] = Entry{WHITE, VORAK, 3};
-  v.board[6][6] = Entry{WHITE, MORIEL, 5};
-  v.board[6][7] = Entry{BLACK, VORAK, 1};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
-  v.execute_move("1121", false);
-  expect_entry(v.board[2][1], BLACK, WEMM, 1);
-  v.execute_move("6667", false);
-  expect_entry(v.board[6][7], WHITE, MORIEL, 5);
-  EXPECT_EQ(tallies(v), (Tallies{3, 4, 4, 3, 4, 4}));
-}
-
-TEST(execute_move, stacking_onto_the_same_kind) {
-  Vorak v = empty_position();
-  v.board[0][0] = Entry{BLACK, WEMM, 2};
-  v.board[0][4] = Entry{BLACK, WEMM, 3};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
-  v.execute_move("0004", false);
-  expect_entry(v.board[0][0], NONE, BLANK, 0);
-  expect_entry(v.board[0][4], BLACK, WEMM, 5);
-  EXPECT_EQ(tallies(v), (Tallies{4, 4, 4, 4, 4, 3}));
-}
-
-TEST(execute_move, only_the_first_four_characters_count) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, VORAK, 1};
-  v.board[3][4] = Entry{BLACK, WEMM, 1};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
-  v.execute_move("3334xyz", false);
-  expect_entry(v.board[3][4], WHITE, VORAK, 1);
-  EXPECT_EQ(v.black_wemms, 3);
+// Each case puts stacks on an empty board with every tally at 4, executes its moves and checks
+// the cells it names and the six tallies.
+TEST(execute_move, captures_and_stackings) {
+  struct Case {
+    char const* what;
+    std::vector<Stack> before;
+    std::vector<std::string> moves;
+    std::vector<Stack> after;
+    Tallies tallies;
+  };
+  Case const cases[] = {
+      {"capture",
+       {{3, 3, WHITE, VORAK}, {3, 4, BLACK, WEMM}},
+       {"3334"},
+       {{3, 3, NONE, BLANK, 0}, {3, 4, WHITE, VORAK, 1}},
+       {4, 4, 4, 4, 4, 3}},
+      {"stacking takes the mover's kind and adds the heights",
+       {{3, 3, WHITE, WEMM}, {3, 4, WHITE, MORIEL, 2}},
+       {"3334"},
+       {{3, 3, NONE, BLANK, 0}, {3, 4, WHITE, WEMM, 3}},
+       {4, 3, 4, 4, 4, 4}},
+      {"capture along a line",
+       {{5, 5, BLACK, MORIEL, 2}, {7, 7, WHITE, MORIEL, 2}},
+       {"5577"},
+       {{5, 5, NONE, BLANK, 0}, {6, 6, NONE, BLANK, 0}, {7, 7, BLACK, MORIEL, 2}},
+       {4, 3, 4, 4, 4, 4}},
+      {"a capture takes the mover's height",
+       {{1, 1, BLACK, WEMM},
+        {2, 1, WHITE, VORAK, 3},
+        {6, 6, WHITE, MORIEL, 5},
+        {6, 7, BLACK, VORAK}},
+       {"1121", "6667"},
+       {{2, 1, BLACK, WEMM, 1}, {6, 7, WHITE, MORIEL, 5}},
+       {3, 4, 4, 3, 4, 4}},
+      {"stacking onto the same kind",
+       {{0, 0, BLACK, WEMM, 2}, {0, 4, BLACK, WEMM, 3}},
+       {"0004"},
+       {{0, 0, NONE, BLANK, 0}, {0, 4, BLACK, WEMM, 5}},
+       {4, 4, 4, 4, 4, 3}},
+      {"only the first four characters count",
+       {{3, 3, WHITE, VORAK}, {3, 4, BLACK, WEMM}},
+       {"3334xyz"},
+       {{3, 4, WHITE, VORAK, 1}},
+       {4, 4, 4, 4, 4, 3}},
+  };
+  for (Case const& c : cases) {
+    SCOPED_TRACE(c.what);
+    Vorak v = empty_position({4, 4, 4, 4, 4, 4});
+    for (Stack const& s : c.before) v.board[s.row][s.column] = Entry{s.owner, s.piece, s.height};
+    for (std::string const& move : c.moves) v.execute_move(move, false);
+    for (Stack const& s : c.after)
+      expect_entry(v.board[s.row][s.column], s.owner, s.piece, s.height);
+    EXPECT_EQ(tallies(v), c.tallies);
+  }
 }
 
 TEST(move_count, first_action_counts_two) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, VORAK, 1};
-  v.board[3][4] = Entry{BLACK, WEMM, 1};
-  v.board[3][5] = Entry{WHITE, WEMM, 1};
-  set_tallies(v, {4, 4, 4, 4, 4, 4});
+  Vorak v = empty_position({4, 4, 4, 4, 4, 4});
+  place(v, stacks("33Wv 34Bw 35Ww"));
   Vorak passing(v);
 
   v.execute_move("3334", false);
@@ -132,22 +108,19 @@ TEST(move_count, first_action_counts_two) {
 }
 
 TEST(execute_move, pass_changes_only_the_count_and_prints_nothing) {
-  Vorak v = empty_position();
+  Vorak v = empty_position({1, 0, 0, 0, 0, 0});
   v.board[3][3] = Entry{WHITE, VORAK, 1};
-  set_tallies(v, {1, 0, 0, 0, 0, 0});
   v.move_count = 7;
   Vorak const before(v);
   EXPECT_EQ(executed(v, ""), "");
   EXPECT_EQ(v.move_count, 8);
-  EXPECT_TRUE(same_board(v, before));
+  EXPECT_EQ(board_difference(v, before), "");
   EXPECT_EQ(tallies(v), tallies(before));
 }
 
 TEST(execute_move, verbose_report_of_the_opening_capture) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, VORAK, 1};
-  v.board[3][4] = Entry{BLACK, WEMM, 1};
-  set_tallies(v, {5, 8, 12, 5, 8, 12});
+  Vorak v = empty_position({5, 8, 12, 5, 8, 12});
+  place(v, stacks("33Wv 34Bw"));
   v.own_player = WHITE;
   EXPECT_EQ(executed(v, "3334"),
             "White's final move:\n"
@@ -158,11 +131,8 @@ TEST(execute_move, verbose_report_of_the_opening_capture) {
 }
 
 TEST(execute_move, verbose_report_names_first_and_final) {
-  Vorak v = empty_position();
-  v.board[2][2] = Entry{BLACK, MORIEL, 2};
-  v.board[2][3] = Entry{BLACK, VORAK, 1};
-  v.board[2][5] = Entry{WHITE, WEMM, 3};
-  set_tallies(v, {5, 8, 12, 5, 8, 12});
+  Vorak v = empty_position({5, 8, 12, 5, 8, 12});
+  place(v, stacks("22Bm2 23Bv 25Ww3"));
   v.own_player = WHITE;
   v.move_count = 2;
   // Black stacks: the report shows both stacks as they were before the action.
@@ -186,14 +156,13 @@ TEST(execute_move, non_digit_or_short_move_throws_after_counting) {
   for (std::string move : {"33a4", "x334", "333-", "33 4", "333", "33", "3"}) {
     SCOPED_TRACE("move " + move);
     Vorak v = empty_position();
-    v.board[3][3] = Entry{WHITE, VORAK, 1};
-    v.board[3][4] = Entry{BLACK, WEMM, 1};
+    place(v, stacks("33Wv 34Bw"));
     set_tallies(v, {1, 0, 0, 0, 0, 1});
     v.move_count = 4;
     Vorak const before(v);
     EXPECT_THROW(v.execute_move(move, false), boost::bad_lexical_cast);
     EXPECT_EQ(v.move_count, 5);
-    EXPECT_TRUE(same_board(v, before));
+    EXPECT_EQ(board_difference(v, before), "");
     EXPECT_EQ(tallies(v), tallies(before));
   }
 }
@@ -201,22 +170,16 @@ TEST(execute_move, non_digit_or_short_move_throws_after_counting) {
 // Moves from the server are not to be trusted: anything but a move from one stack onto
 // another must leave the position alone instead of writing past the board.
 TEST(execute_move, moves_not_from_a_stack_onto_a_stack_are_refused) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, VORAK, 1};
-  v.board[3][4] = Entry{BLACK, WEMM, 2};
-  v.board[0][4] = Entry{WHITE, MORIEL, 1};
-  v.board[8][8] = Entry{BLACK, VORAK, 1};
-  set_tallies(v, {1, 1, 0, 1, 0, 1});
+  Vorak v = empty_position({1, 1, 0, 1, 0, 1});
+  place(v, stacks("33Wv 34Bw2 04Wm 88Bv"));
   v.move_count = 2;
   Vorak const before(v);
   for (std::string move : {"3393", "9334", "3349", "3934", "8898", "8889", "9999", "0405", "4434",
                            "3344", "0834", "3308", "5033", "2233", "3322", "3333", "8888"}) {
     SCOPED_TRACE("move " + move);
-    testing::internal::CaptureStdout();
-    EXPECT_THROW(v.execute_move(move, true), BadMove);
     // Nothing is reported for an action that did not happen.
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(same_board(v, before));
+    EXPECT_EQ(output_of([&] { EXPECT_THROW(v.execute_move(move, true), BadMove); }), "");
+    EXPECT_EQ(board_difference(v, before), "");
     EXPECT_EQ(tallies(v), tallies(before));
   }
   try {
@@ -267,10 +230,8 @@ TEST(score, every_weight_of_the_table) {
 }
 
 TEST(score, capturing_the_last_vorak) {
-  Vorak v = empty_position();
-  v.board[3][3] = Entry{WHITE, VORAK, 1};
-  v.board[3][4] = Entry{BLACK, VORAK, 1};
-  set_tallies(v, {5, 8, 12, 1, 8, 12});
+  Vorak v = empty_position({5, 8, 12, 1, 8, 12});
+  place(v, stacks("33Wv 34Bv"));
   v.own_player = WHITE;
   EXPECT_EQ(score_text(v, 1), "Score: 1026 - 183 = 843\n" + std::string(kWinning));
   std::string const out = executed(v, "3334");
@@ -285,9 +246,7 @@ TEST(score, quiet_unless_verbose) {
   Tallies const positions[] = {{5, 8, 12, 5, 8, 11}, {5, 8, 12, 5, 8, 12}, {5, 8, 11, 5, 8, 12}};
   for (int i = 0; i < 3; ++i) {
     set_tallies(v, positions[i]);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(v.is_winning(false), expected[i]);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(output_of([&] { EXPECT_EQ(v.is_winning(false), expected[i]); }), "");
   }
 }
 

@@ -6,25 +6,14 @@
 #include <vector>
 
 #include "game/vorak.h"
-#include "tests/game_helpers.h"
+#include "tests/support/positions.h"
+
+using namespace support;
 
 namespace {
 
-// A position with every playable cell empty and every tally at 15, so that thresholds only
-// bite where a test lowers a tally.
-Vorak empty_position() {
-  std::string text = "{}";
-  for (int i = 1; i < 60; ++i) text += ",{}";
-  Vorak v(1);
-  v.create_board(text);
-  v.white_voraks = v.white_moriels = v.white_wemms = 15;
-  v.black_voraks = v.black_moriels = v.black_wemms = 15;
-  return v;
-}
-
-void put(Vorak& v, int row, int column, Players owner, Pieces piece, unsigned short height = 1) {
-  v.board[row][column] = Entry{owner, piece, height};
-}
+// Every tally at 15, so that thresholds only bite where a test lowers a tally.
+constexpr Tallies PLENTY_OF_ALL = {15, 15, 15, 15, 15, 15};
 
 bool valid(Vorak const& v, int fr, int fc, int tr, int tc, unsigned short step, Actions action) {
   bool result = false;
@@ -35,14 +24,8 @@ bool valid(Vorak const& v, int fr, int fc, int tr, int tc, unsigned short step, 
 }  // namespace
 
 TEST(line_scan, six_directions_in_order) {
-  Vorak v = empty_position();
-  put(v, 2, 2, WHITE, VORAK);
-  put(v, 5, 2, BLACK, WEMM);
-  put(v, 0, 2, BLACK, MORIEL);
-  put(v, 2, 5, BLACK, VORAK);
-  put(v, 2, 0, BLACK, WEMM);
-  put(v, 3, 3, BLACK, MORIEL);
-  put(v, 1, 1, BLACK, VORAK);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("22Wv 52Bw 02Bm 25Bv 20Bw 33Bm 11Bv"));
   Moves const expected = {"2252", "2202", "2225", "2220", "2233", "2211"};
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), expected);
   Moves one_piece;
@@ -51,29 +34,20 @@ TEST(line_scan, six_directions_in_order) {
 }
 
 TEST(line_scan, sweep_goes_by_row_then_column_then_direction) {
-  Vorak v = empty_position();
-  put(v, 0, 0, WHITE, VORAK);
-  put(v, 1, 0, BLACK, MORIEL);
-  put(v, 3, 2, WHITE, WEMM);
-  put(v, 6, 2, BLACK, VORAK);
-  put(v, 7, 5, WHITE, MORIEL);
-  put(v, 7, 7, BLACK, WEMM);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("00Wv 10Bm 32Ww 62Bv 75Wm 77Bw"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), (Moves{"0010", "3262", "3210", "7577"}));
   EXPECT_EQ(by_action(v, BLACK, 1, ANY), (Moves{"1000", "1032", "6232", "7775"}));
 }
 
 TEST(line_scan, runs_to_the_edge_yield_nothing) {
-  Vorak v = empty_position();
+  Vorak v = empty_position(PLENTY_OF_ALL);
   // Every line from these corners of the hexagon ends at the edge of the array or at a
   // blocked cell, some at once and some over empty cells.
-  put(v, 5, 8, WHITE, WEMM, 3);
-  put(v, 0, 0, WHITE, VORAK, 3);
-  put(v, 8, 4, WHITE, VORAK, 3);
-  put(v, 6, 7, BLACK, VORAK);
-  put(v, 7, 7, BLACK, VORAK);
+  place(v, stacks("58Ww3 00Wv3 84Wv3 67Bv 77Bv"));
   for (unsigned short step : {1, 2}) EXPECT_EQ(by_action(v, WHITE, step, ANY), Moves{});
 
-  put(v, 8, 8, BLACK, VORAK);
+  place(v, stacks("88Bv"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), (Moves{"5888", "8488"}));
 }
 
@@ -83,9 +57,9 @@ TEST(line_scan, the_centre_stops_every_line) {
   for (auto const& p : pairs) {
     SCOPED_TRACE(testing::Message() << p[0] << p[1] << " and " << p[2] << p[3]);
     for (Players first : {WHITE, BLACK}) {
-      Vorak v = empty_position();
-      put(v, p[0], p[1], first, VORAK, 2);
-      put(v, p[2], p[3], first == WHITE ? BLACK : WHITE, VORAK, 2);
+      Vorak v = empty_position(PLENTY_OF_ALL);
+      place(v, {{p[0], p[1], first, VORAK, 2},
+                {p[2], p[3], first == WHITE ? BLACK : WHITE, VORAK, 2}});
       for (unsigned short step : {1, 2}) {
         EXPECT_EQ(by_action(v, WHITE, step, ANY), Moves{});
         EXPECT_EQ(by_action(v, BLACK, step, ANY), Moves{});
@@ -93,44 +67,36 @@ TEST(line_scan, the_centre_stops_every_line) {
     }
   }
   // The same distance without the centre in between is no obstacle.
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, VORAK, 2);
-  put(v, 3, 6, BLACK, VORAK);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Wv2 36Bv"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), (Moves{"3336"}));
 }
 
 TEST(line_scan, only_the_nearest_stack_is_reached) {
-  Vorak v = empty_position();
-  put(v, 0, 0, WHITE, VORAK, 5);
-  put(v, 0, 2, WHITE, MORIEL);
-  put(v, 0, 4, BLACK, VORAK);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("00Wv5 02Wm 04Bv"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), (Moves{"0204"}));
   EXPECT_EQ(by_action(v, WHITE, 2, ANY), (Moves{"0002", "0204", "0200"}));
 }
 
 TEST(capture, height_must_not_exceed_the_movers) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, VORAK, 2);
-  put(v, 3, 4, BLACK, VORAK, 2);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Wv2 34Bv2"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), (Moves{"3334"}));
   EXPECT_EQ(by_action(v, BLACK, 1, ANY), (Moves{"3433"}));
 
-  put(v, 3, 4, BLACK, VORAK, 3);
+  place(v, stacks("34Bv3"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), Moves{});
   EXPECT_EQ(by_action(v, BLACK, 1, ANY), (Moves{"3433"}));
 
-  put(v, 3, 4, BLACK, VORAK, 1);
+  place(v, stacks("34Bv"));
   EXPECT_EQ(by_action(v, WHITE, 1, ANY), (Moves{"3334"}));
   EXPECT_EQ(by_action(v, BLACK, 1, ANY), Moves{});
 }
 
 TEST(capture, categories_filter_the_target_kind) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, VORAK, 2);
-  put(v, 4, 3, BLACK, VORAK, 2);
-  put(v, 2, 3, BLACK, MORIEL);
-  put(v, 3, 4, BLACK, WEMM);
-  put(v, 3, 2, WHITE, WEMM);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Wv2 43Bv2 23Bm 34Bw 32Ww"));
   for (unsigned short step : {1, 2}) {
     SCOPED_TRACE(testing::Message() << "step " << step);
     EXPECT_EQ(by_action(v, WHITE, step, CAPTURE), (Moves{"3343", "3323", "3334"}));
@@ -144,11 +110,9 @@ TEST(capture, categories_filter_the_target_kind) {
 }
 
 TEST(stacking, never_at_step_one) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, VORAK);
-  put(v, 3, 4, WHITE, MORIEL);
-  put(v, 8, 7, BLACK, WEMM);
-  put(v, 8, 8, BLACK, VORAK);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v,
+        {{3, 3, WHITE, VORAK}, {3, 4, WHITE, MORIEL}, {8, 7, BLACK, WEMM}, {8, 8, BLACK, VORAK}});
   for (int action = ANY; action <= STACK_STRONG_PLENTY; ++action) {
     SCOPED_TRACE(testing::Message() << "category " << action);
     EXPECT_EQ(by_action(v, WHITE, 1, static_cast<Actions>(action)), Moves{});
@@ -205,9 +169,8 @@ TEST(stacking, thresholds_per_category) {
       SCOPED_TRACE(testing::Message()
                    << "colour " << colour << ", category " << c.action << ", mover " << c.mover
                    << ", target " << c.target << ", count " << c.target_count);
-      Vorak v = empty_position();
-      put(v, 3, 3, colour, c.mover, 1);
-      put(v, 3, 4, colour, c.target, 4);
+      Vorak v = empty_position(PLENTY_OF_ALL);
+      place(v, {{3, 3, colour, c.mover, 1}, {3, 4, colour, c.target, 4}});
       // Only the tally of the target's colour and kind may decide; the others point the
       // opposite way.
       unsigned short const others = c.legal ? 0 : 15;
@@ -232,10 +195,8 @@ TEST(stacking, thresholds_per_category) {
 }
 
 TEST(stacking, legality_flag_is_only_ever_set) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, WEMM);
-  put(v, 3, 4, WHITE, VORAK);
-  put(v, 3, 5, BLACK, VORAK, 2);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Ww 34Wv 35Bv2"));
   bool flag = true;
   v.is_move_valid(flag, 3, 3, 3, 4, 1, ANY);
   EXPECT_TRUE(flag);
@@ -247,9 +208,8 @@ TEST(stacking, legality_flag_is_only_ever_set) {
 }
 
 TEST(stacking, the_last_stack_of_a_kind_cannot_be_covered) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, MORIEL);
-  put(v, 3, 4, WHITE, VORAK);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Wm 34Wv"));
   v.white_moriels = 1;
   EXPECT_EQ(by_action(v, WHITE, 2, ANY), (Moves{"3334"}));
   v.white_moriels = 2;
@@ -259,32 +219,22 @@ TEST(stacking, the_last_stack_of_a_kind_cannot_be_covered) {
 }
 
 TEST(turn_candidates, step_one_takes_the_highest_kind_it_can) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, WEMM, 2);
-  put(v, 3, 2, BLACK, VORAK, 2);
-  put(v, 2, 3, BLACK, MORIEL, 2);
-  put(v, 3, 4, BLACK, WEMM, 2);
-  put(v, 6, 6, WHITE, MORIEL, 1);
-  put(v, 7, 6, BLACK, MORIEL, 1);
-  put(v, 6, 7, WHITE, VORAK, 1);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Ww2 32Bv2 23Bm2 34Bw2 66Wm 76Bm 67Wv"));
   EXPECT_EQ(turn_candidates(v, WHITE, 1), (Moves{"3332"}));
 
   // A Vorak too high to capture does not count: the Moriels are next.
-  put(v, 3, 2, BLACK, VORAK, 3);
+  place(v, stacks("32Bv3"));
   EXPECT_EQ(turn_candidates(v, WHITE, 1), (Moves{"3323", "6676"}));
-  put(v, 2, 3, BLACK, MORIEL, 3);
-  put(v, 7, 6, NONE, BLANK, 0);
+  place(v, {{2, 3, BLACK, MORIEL, 3}, {7, 6, NONE, BLANK, 0}});
   EXPECT_EQ(turn_candidates(v, WHITE, 1), (Moves{"3334"}));
-  put(v, 3, 4, BLACK, WEMM, 3);
+  place(v, stacks("34Bw3"));
   EXPECT_EQ(turn_candidates(v, WHITE, 1), Moves{});
 }
 
 TEST(turn_candidates, step_two_prefers_strong_plenty_stacking) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, VORAK);
-  put(v, 3, 4, WHITE, WEMM);
-  put(v, 3, 5, BLACK, WEMM);
-  put(v, 4, 3, WHITE, WEMM);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Wv 34Ww 35Bw 43Ww"));
   v.white_wemms = 7;
   // Vorak onto a kind with 7 stacks: the only offer besides the pass, the capture is dropped.
   EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{"3343", "3334", ""}));
@@ -296,7 +246,7 @@ TEST(turn_candidates, step_two_prefers_strong_plenty_stacking) {
   v.white_wemms = 1;
   EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{"3435", ""}));
 
-  put(v, 3, 5, BLACK, WEMM, 2);
+  place(v, stacks("35Bw2"));
   EXPECT_EQ(turn_candidates(v, WHITE, 2), (Moves{""}));
   EXPECT_EQ(turn_candidates(v, BLACK, 2), (Moves{"3534", ""}));
   // Any step but the first gives the same list.
@@ -304,9 +254,8 @@ TEST(turn_candidates, step_two_prefers_strong_plenty_stacking) {
 }
 
 TEST(move_lists, results_are_appended) {
-  Vorak v = empty_position();
-  put(v, 3, 3, WHITE, VORAK);
-  put(v, 3, 4, BLACK, VORAK);
+  Vorak v = empty_position(PLENTY_OF_ALL);
+  place(v, stacks("33Wv 34Bv"));
   Moves moves = {"kept"};
   v.get_moves_by_action(moves, WHITE, 1, ANY);
   v.get_moves_for_piece(moves, 3, 4, 1, ANY);

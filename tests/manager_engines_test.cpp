@@ -15,7 +15,7 @@
 #include "manager/referee.h"
 #include "manager/seat.h"
 #include "manager/setup.h"
-#include "tests/game_helpers.h"
+#include "tests/support/positions.h"
 
 using namespace manager;
 
@@ -103,22 +103,10 @@ TEST(tree_engine, threads_each_grow_a_tree_and_count_together) {
 
 TEST(tree_engine, takes_a_win_within_the_turn_without_searching) {
   // Black is down to two Voraks, which White's Vorak takes one after the other.
-  Vorak position(30);
-  std::string empty = "{}";
-  for (int i = 1; i < 60; ++i) empty += ",{}";
-  position.create_board(empty);
-  auto put = [&](int row, int column, Players owner, Pieces piece) {
-    position.board[row][column] = Entry{owner, piece, 1};
-  };
-  put(0, 0, WHITE, VORAK);
-  put(0, 1, BLACK, VORAK);
-  put(0, 2, BLACK, VORAK);
-  put(4, 0, WHITE, MORIEL);
-  put(5, 1, WHITE, WEMM);
-  for (int column : {4, 5, 6}) put(8, column, BLACK, MORIEL);
-  for (int column : {7, 8}) put(8, column, BLACK, WEMM);
-  put(7, 8, BLACK, WEMM);
-  set_tallies(position, {1, 1, 1, 2, 3, 3});
+  Vorak position = support::empty_position({1, 1, 1, 2, 3, 3});
+  position.seconds_per_move = 30;
+  support::place(position,
+                 support::stacks("00Wv 01Bv 02Bv 40Wm 51Ww 84Bm 85Bm 86Bm 87Bw 88Bw 78Bw"));
   position.move_count = 2;
   position.own_player = WHITE;
   TreeEngine engine(5);

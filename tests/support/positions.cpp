@@ -1,6 +1,9 @@
 #include "tests/support/positions.h"
 
 #include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <stdexcept>
 
 #include <boost/random/uniform_int_distribution.hpp>
 
@@ -33,9 +36,31 @@ Vorak empty_position(Tallies const& t) {
   return v;
 }
 
+std::vector<Stack> stacks(std::string const& text) {
+  std::vector<Stack> result;
+  std::istringstream in(text);
+  for (std::string t; in >> t;) {
+    bool const well_formed = t.size() >= 4 && std::isdigit(static_cast<unsigned char>(t[0])) &&
+                             std::isdigit(static_cast<unsigned char>(t[1])) &&
+                             (t[2] == 'W' || t[2] == 'B') &&
+                             std::string("vmw").find(t[3]) != std::string::npos &&
+                             t.find_first_not_of("0123456789", 4) == std::string::npos;
+    if (!well_formed) throw std::invalid_argument("not a stack: \"" + t + "\"");
+    Pieces const kind = t[3] == 'v' ? VORAK : t[3] == 'm' ? MORIEL : WEMM;
+    unsigned short const height =
+        t.size() > 4 ? static_cast<unsigned short>(std::stoi(t.substr(4))) : 1;
+    result.push_back({t[0] - '0', t[1] - '0', t[2] == 'W' ? WHITE : BLACK, kind, height});
+  }
+  return result;
+}
+
+void place(Vorak& v, std::vector<Stack> const& stacks) {
+  for (Stack const& s : stacks) v.board[s.row][s.column] = Entry{s.owner, s.piece, s.height};
+}
+
 Vorak position(std::vector<Stack> const& stacks, Players own, unsigned short move_count) {
   Vorak layout = empty_position();
-  for (Stack const& s : stacks) layout.board[s.row][s.column] = Entry{s.owner, s.piece, s.height};
+  place(layout, stacks);
   std::string description = board_description(layout);
   Vorak state(1);
   state.create_board(description);

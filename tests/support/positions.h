@@ -30,6 +30,14 @@ struct Stack {
   unsigned short height = 1;
 };
 
+// Stacks written short, separated by spaces: row, column, colour (W or B), kind (v Vorak,
+// m Moriel, w Wemm) and the height when it is not 1: "22Wv 52Bw3" is a white Vorak at 2,2 and
+// a black Wemm of height 3 at 5,2. Throws std::invalid_argument on anything else.
+std::vector<Stack> stacks(std::string const& text);
+
+// Puts `stacks` on the board as they are; the tallies stay as they were.
+void place(Vorak& v, std::vector<Stack> const& stacks);
+
 // A position holding exactly `stacks`, read through a board description so that the tallies
 // are the ones the description gives.
 Vorak position(std::vector<Stack> const& stacks, Players own, unsigned short move_count);

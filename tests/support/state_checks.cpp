@@ -49,23 +49,25 @@ std::string board_difference(Vorak const& a, Vorak const& b) {
   return "";
 }
 
-std::string state_difference(Vorak const& a, Vorak const& b) {
+std::string position_difference(Vorak const& a, Vorak const& b) {
   static char const* const tally_names[] = {"white_voraks", "white_moriels", "white_wemms",
                                             "black_voraks", "black_moriels", "black_wemms"};
+  Tallies const ta = tallies(a), tb = tallies(b);
+  for (std::size_t i = 0; i < ta.size(); ++i)
+    if (std::string const d = field(tally_names[i], ta[i], tb[i]); !d.empty()) return d;
   std::string const differences[] = {
       field("move_count", a.move_count, b.move_count),
       field("own_player", static_cast<int>(a.own_player), static_cast<int>(b.own_player)),
-      field(tally_names[0], a.white_voraks, b.white_voraks),
-      field(tally_names[1], a.white_moriels, b.white_moriels),
-      field(tally_names[2], a.white_wemms, b.white_wemms),
-      field(tally_names[3], a.black_voraks, b.black_voraks),
-      field(tally_names[4], a.black_moriels, b.black_moriels),
-      field(tally_names[5], a.black_wemms, b.black_wemms),
-      field("playouts", a.playouts, b.playouts),
-      field("wins", a.wins, b.wins),
-      field("losses", a.losses, b.losses),
-      field("seconds_per_move", a.seconds_per_move, b.seconds_per_move),
-      board_difference(a, b)};
+      field("seconds_per_move", a.seconds_per_move, b.seconds_per_move), board_difference(a, b)};
+  for (std::string const& d : differences)
+    if (!d.empty()) return d;
+  return "";
+}
+
+std::string state_difference(Vorak const& a, Vorak const& b) {
+  std::string const differences[] = {
+      position_difference(a, b), field("playouts", a.playouts, b.playouts),
+      field("wins", a.wins, b.wins), field("losses", a.losses, b.losses)};
   for (std::string const& d : differences)
     if (!d.empty()) return d;
   return "";

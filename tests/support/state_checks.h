@@ -13,6 +13,8 @@ namespace support {
 std::string board_difference(Vorak const& a, Vorak const& b);
 // The first field of the whole state in which two states differ, the board included.
 std::string state_difference(Vorak const& a, Vorak const& b);
+// The same but for the search's tallies (playouts, wins, losses), which every search rewrites.
+std::string position_difference(Vorak const& a, Vorak const& b);
 // Blocked cells still blocked, no playable cell blocked, every stack well formed, and the six
 // tallies what the board shows.
 std::string soundness_fault(Vorak const& v);

@@ -230,12 +230,9 @@ TEST(lookahead, stops_when_first_capture_leaves_no_kind_at_one) {
 
 TEST(lookahead, other_captures_tried_when_the_low_kind_is_out_of_reach) {
   // Black's last Moriel hides behind a Wemm; taking the Wemm opens the line to it.
-  std::vector<Stack> const layout =
-      stacks("21Wv 22Bw 23Bm 84Wm 85Ww") + tall_reserve(BLACK, 3, 0, 2);
-  Vorak const state = position(layout, WHITE, 10);
-  ASSERT_EQ(state.black_moriels, 1);
-  ASSERT_GT(state.black_voraks, 2);
-  ASSERT_GT(state.black_wemms, 2);
+  Vorak const state =
+      position(stacks("21Wv 22Bw 23Bm 84Wm 85Ww") + tall_reserve(BLACK, 3, 0, 2), WHITE, 10);
+  ASSERT_EQ(tallies(state), (Tallies{1, 1, 1, 3, 1, 3}));
   ASSERT_TRUE(by_action(state, WHITE, 1, CAPTURE_MORIEL).empty());
   ASSERT_EQ(by_action(state, WHITE, 1, CAPTURE), (Moves{"2122"}));
   EXPECT_EQ(describe(look_ahead(state, WHITE)), decided(WHITE, "2122", "2223"));
@@ -245,11 +242,9 @@ TEST(lookahead, list_order_beats_a_shorter_win) {
   // Two Voraks and one Moriel left: the Vorak capture listed first leaves a Vorak and a Moriel
   // at one, so any capture may follow it, and the Moriel's falls. The direct capture of the
   // Moriel, later in the list, is never reached.
-  std::vector<Stack> const layout =
-      stacks("00Wv 10Bv 04Wm 24Bm 22Ww") + tall_reserve(BLACK, 1, 0, 3);
-  Vorak const state = position(layout, WHITE, 10);
-  ASSERT_EQ(state.black_voraks, 2);
-  ASSERT_EQ(state.black_moriels, 1);
+  Vorak const state =
+      position(stacks("00Wv 10Bv 04Wm 24Bm 22Ww") + tall_reserve(BLACK, 1, 0, 3), WHITE, 10);
+  ASSERT_EQ(tallies(state), (Tallies{1, 1, 1, 2, 1, 3}));
   ASSERT_EQ(by_action(state, WHITE, 1, CAPTURE), (Moves{"0010", "0424", "2224"}));
   EXPECT_EQ(describe(look_ahead(state, WHITE)), decided(WHITE, "0010", "0424"));
 }

@@ -180,11 +180,8 @@ TEST(board_description, worked_example) {
   EXPECT_EQ(text,
             "WHITE,Vorak{{BLACK,Wemm,Wemm,Moriel{WHITE,Moriel{BLACK,Vorak" + std::string(55, '{'));
 
-  expect_entry(v.board[0][0], WHITE, VORAK, 1);
+  expect_stacks(v, "00Wv 02Bw3 03Wm 04Bv");
   expect_entry(v.board[0][1], NONE, BLANK, 0);
-  expect_entry(v.board[0][2], BLACK, WEMM, 3);
-  expect_entry(v.board[0][3], WHITE, MORIEL, 1);
-  expect_entry(v.board[0][4], BLACK, VORAK, 1);
   EXPECT_EQ(tallies(v), (Tallies{1, 1, 0, 1, 0, 1}));
   for (auto const& [r, c] : playable_cells())
     if (r > 0) expect_entry(v.board[r][c], NONE, BLANK, 0);
@@ -253,12 +250,7 @@ TEST(board_description, white_space_around_is_ignored) {
 TEST(board_description, names_are_read_exactly) {
   Vorak v = parsed(description({"{white,Moriel}", "{ WHITE,Wemm}", "{WHITE,wemm}",
                                 "{WHITE,Moriel }", "{WHITE,Stone,Moriel}", "{Grey,Wemm}"}));
-  expect_entry(v.board[0][0], BLACK, MORIEL, 1);
-  expect_entry(v.board[0][1], BLACK, WEMM, 1);
-  expect_entry(v.board[0][2], WHITE, VORAK, 1);
-  expect_entry(v.board[0][3], WHITE, VORAK, 1);
-  expect_entry(v.board[0][4], WHITE, VORAK, 2);
-  expect_entry(v.board[1][0], BLACK, WEMM, 1);
+  expect_stacks(v, "00Bm 01Bw 02Wv 03Wv 04Wv2 10Bw");
   EXPECT_EQ(tallies(v), (Tallies{3, 0, 0, 0, 1, 2}));
 }
 

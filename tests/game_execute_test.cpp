@@ -16,6 +16,12 @@ using namespace support;
 
 namespace {
 
+// How a state differs from what it was, its action count aside.
+std::string difference_but_count(Vorak v, Vorak const& before) {
+  v.move_count = before.move_count;
+  return state_difference(v, before);
+}
+
 std::string executed(Vorak& v, std::string const& move) {
   return output_of([&] { v.execute_move(move, true); });
 }
@@ -114,8 +120,7 @@ TEST(execute_move, pass_changes_only_the_count_and_prints_nothing) {
   Vorak const before(v);
   EXPECT_EQ(executed(v, ""), "");
   EXPECT_EQ(v.move_count, 8);
-  EXPECT_EQ(board_difference(v, before), "");
-  EXPECT_EQ(tallies(v), tallies(before));
+  EXPECT_EQ(difference_but_count(v, before), "");
 }
 
 TEST(execute_move, verbose_report_of_the_opening_capture) {
@@ -162,8 +167,7 @@ TEST(execute_move, non_digit_or_short_move_throws_after_counting) {
     Vorak const before(v);
     EXPECT_THROW(v.execute_move(move, false), boost::bad_lexical_cast);
     EXPECT_EQ(v.move_count, 5);
-    EXPECT_EQ(board_difference(v, before), "");
-    EXPECT_EQ(tallies(v), tallies(before));
+    EXPECT_EQ(difference_but_count(v, before), "");
   }
 }
 
@@ -179,8 +183,7 @@ TEST(execute_move, moves_not_from_a_stack_onto_a_stack_are_refused) {
     SCOPED_TRACE("move " + move);
     // Nothing is reported for an action that did not happen.
     EXPECT_EQ(output_of([&] { EXPECT_THROW(v.execute_move(move, true), BadMove); }), "");
-    EXPECT_EQ(board_difference(v, before), "");
-    EXPECT_EQ(tallies(v), tallies(before));
+    EXPECT_EQ(difference_but_count(v, before), "");
   }
   try {
     v.execute_move("2233", false);

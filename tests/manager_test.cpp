@@ -30,44 +30,21 @@
 #include "manager/seat.h"
 #include "manager/series.h"
 #include "manager/setup.h"
+#include "tests/support/positions.h"
 
 using namespace manager;
 
 namespace {
 
-using Cell = std::pair<int, int>;
-
-// A board description with the given stacks ("WHITE,Vorak", ...) and every other cell empty.
-std::string description_of(std::map<Cell, std::string> const& stacks) {
-  std::string text;
-  for (std::uint8_t c : geometry::PLAYABLE) {
-    auto const found = stacks.find({geometry::row_of(c), geometry::column_of(c)});
-    text += (text.empty() ? "{" : ",{") + (found == stacks.end() ? "" : found->second) + "}";
-  }
-  return text;
-}
-
-Vorak position_of(std::map<Cell, std::string> const& stacks) {
-  std::string text = description_of(stacks);
-  Vorak state(0);
-  state.create_board(text);
-  return state;
+// A position holding the stacks written short (see support::stacks), no colour named yet.
+Vorak position_of(std::string const& stacks) {
+  return support::position(support::stacks(stacks), NONE, 0);
 }
 
 // White can open with 2,2,2,3 (its Vorak takes the Black Wemm beside it); its only Moriel
 // sits below its Wemm at (1,4).
 Vorak crafted() {
-  return position_of({{{2, 2}, "WHITE,Vorak"},
-                      {{2, 4}, "WHITE,Moriel"},
-                      {{1, 4}, "WHITE,Wemm"},
-                      {{6, 6}, "WHITE,Wemm"},
-                      {{6, 7}, "WHITE,Wemm"},
-                      {{2, 3}, "BLACK,Wemm"},
-                      {{5, 5}, "BLACK,Wemm"},
-                      {{5, 6}, "BLACK,Vorak"},
-                      {{0, 0}, "BLACK,Vorak"},
-                      {{3, 4}, "BLACK,Moriel"},
-                      {{8, 8}, "BLACK,Moriel"}});
+  return position_of("22Wv 24Wm 14Ww 66Ww 67Ww 23Bw 55Bw 56Bv 00Bv 34Bm 88Bm");
 }
 
 std::string board_cells(Vorak const& s) {
@@ -272,13 +249,7 @@ TEST(referee, refuses_bad_notation_without_touching_the_position) {
 TEST(referee, a_side_without_a_capture_to_open_its_turn_loses) {
   // White's stacks are all taller than Black's, so after White's opening Black can take
   // nothing.
-  Vorak const start = position_of({{{2, 2}, "WHITE,Vorak"},
-                                   {{0, 0}, "WHITE,Moriel,Moriel,Moriel"},
-                                   {{0, 4}, "WHITE,Wemm,Wemm,Wemm"},
-                                   {{2, 3}, "BLACK,Wemm"},
-                                   {{8, 8}, "BLACK,Wemm"},
-                                   {{8, 7}, "BLACK,Vorak"},
-                                   {{8, 6}, "BLACK,Moriel"}});
+  Vorak const start = position_of("22Wv 00Wm3 04Ww3 23Bw 88Bw 87Bv 86Bm");
   Referee referee(start);
   ASSERT_FALSE(referee.over());
   ASSERT_TRUE(referee.submit("2,2,2,3").accepted);
@@ -289,24 +260,14 @@ TEST(referee, a_side_without_a_capture_to_open_its_turn_loses) {
   EXPECT_EQ(game_over_bodies(referee.reason()).loser, "YouLose");
 
   // The same from the start: White, with only tall Black stacks around, cannot open.
-  Referee blocked(position_of({{{2, 2}, "WHITE,Vorak"},
-                               {{0, 0}, "WHITE,Moriel"},
-                               {{0, 4}, "WHITE,Wemm"},
-                               {{2, 3}, "BLACK,Wemm,Wemm"},
-                               {{8, 7}, "BLACK,Vorak,Vorak"},
-                               {{8, 6}, "BLACK,Moriel,Moriel"}}));
+  Referee blocked(position_of("22Wv 00Wm 04Ww 23Bw2 87Bv2 86Bm2"));
   EXPECT_TRUE(blocked.over());
   EXPECT_EQ(blocked.winner(), BLACK);
   EXPECT_EQ(blocked.reason(), Reason::NO_CAPTURE);
 }
 
 TEST(referee, taking_the_last_stack_of_a_kind_wins) {
-  Vorak const start = position_of({{{2, 2}, "WHITE,Vorak"},
-                                   {{0, 0}, "WHITE,Moriel"},
-                                   {{0, 4}, "WHITE,Wemm"},
-                                   {{2, 3}, "BLACK,Wemm"},
-                                   {{8, 7}, "BLACK,Vorak"},
-                                   {{8, 6}, "BLACK,Moriel"}});
+  Vorak const start = position_of("22Wv 00Wm 04Ww 23Bw 87Bv 86Bm");
   Referee referee(start);
   ASSERT_TRUE(referee.submit("2,2,2,3").accepted);
   EXPECT_EQ(referee.winner(), WHITE);
@@ -357,20 +318,11 @@ TEST(board_file, refuses_malformed_or_unplayable_descriptions) {
   std::string const good = board_description(crafted());
   std::string const sixty_one = good + ",{}";
   std::string const fifty_nine = good.substr(0, good.rfind(",{"));
-  std::map<Cell, std::string> sixteen;  // 16 White Wemms
+  Vorak sixteen = position_of("88Wv 87Wm 86Bv 85Bm 84Bw");  // and 16 White Wemms
   for (int i = 0; i < 16; ++i)
-    sixteen[{geometry::row_of(geometry::PLAYABLE[i]), geometry::column_of(geometry::PLAYABLE[i])}] =
-        "WHITE,Wemm";
-  sixteen[{8, 8}] = "WHITE,Vorak";
-  sixteen[{8, 7}] = "WHITE,Moriel";
-  sixteen[{8, 6}] = "BLACK,Vorak";
-  sixteen[{8, 5}] = "BLACK,Moriel";
-  sixteen[{8, 4}] = "BLACK,Wemm";
-  std::string no_black_vorak = description_of({{{0, 0}, "WHITE,Vorak"},
-                                               {{0, 1}, "WHITE,Moriel"},
-                                               {{0, 2}, "WHITE,Wemm"},
-                                               {{0, 3}, "BLACK,Moriel"},
-                                               {{0, 4}, "BLACK,Wemm"}});
+    sixteen.board[geometry::row_of(geometry::PLAYABLE[i])]
+                 [geometry::column_of(geometry::PLAYABLE[i])] = Entry{WHITE, WEMM, 1};
+  std::string no_black_vorak = board_description(position_of("00Wv 01Wm 02Ww 03Bm 04Bw"));
   std::string with_owner_only = good;
   with_owner_only.replace(with_owner_only.find("{WHITE,Vorak}"), 13, "{WHITE}");
   std::string lower_case = good;
@@ -381,9 +333,9 @@ TEST(board_file, refuses_malformed_or_unplayable_descriptions) {
   no_comma.replace(no_comma.find("},{"), 3, "}{");
 
   for (std::string const& text :
-       {sixty_one, fifty_nine, description_of(sixteen), no_black_vorak, with_owner_only, lower_case,
-        bad_piece, no_comma, good.substr(0, good.size() - 1), std::string(), "{" + good + "}",
-        "BoardState{" + good}) {
+       {sixty_one, fifty_nine, board_description(sixteen), no_black_vorak, with_owner_only,
+        lower_case, bad_piece, no_comma, good.substr(0, good.size() - 1), std::string(),
+        "{" + good + "}", "BoardState{" + good}) {
     std::string error;
     EXPECT_FALSE(read_board(text, error)) << text;
     EXPECT_FALSE(error.empty());
@@ -405,31 +357,14 @@ TEST(builtin_players, every_choice_is_legal_and_greedy_takes_a_win) {
   }
 
   // White's Vorak may take Black's last Wemm or one of its two Moriels: greedy wins.
-  Vorak const choice = position_of({{{2, 2}, "WHITE,Vorak"},
-                                    {{0, 0}, "WHITE,Moriel"},
-                                    {{0, 4}, "WHITE,Wemm"},
-                                    {{2, 1}, "BLACK,Moriel"},
-                                    {{2, 3}, "BLACK,Wemm"},
-                                    {{8, 8}, "BLACK,Moriel"},
-                                    {{8, 7}, "BLACK,Vorak"}});
+  Vorak const choice = position_of("22Wv 00Wm 04Ww 21Bm 23Bw 88Bm 87Bv");
   for (int i = 0; i < 20; ++i) EXPECT_EQ(choose_greedy(choice, WHITE, engine), "2223");
 }
 
 TEST(builtin_players, greedy_captures_the_opponents_scarcest_kind) {
   // Black has 2 Voraks, 3 Moriels and 4 Wemms; White's Vorak at (2,2) can take the Moriel at
   // (2,1) or the Vorak at (2,3): the Vorak is the scarcer kind.
-  Vorak const s = position_of({{{2, 2}, "WHITE,Vorak"},
-                               {{0, 0}, "WHITE,Moriel"},
-                               {{0, 4}, "WHITE,Wemm"},
-                               {{2, 1}, "BLACK,Moriel"},
-                               {{2, 3}, "BLACK,Vorak"},
-                               {{8, 8}, "BLACK,Vorak"},
-                               {{8, 7}, "BLACK,Moriel"},
-                               {{8, 6}, "BLACK,Moriel"},
-                               {{7, 8}, "BLACK,Wemm"},
-                               {{7, 7}, "BLACK,Wemm"},
-                               {{7, 6}, "BLACK,Wemm"},
-                               {{7, 5}, "BLACK,Wemm"}});
+  Vorak const s = position_of("22Wv 00Wm 04Ww 21Bm 23Bv 88Bv 87Bm 86Bm 78Bw 77Bw 76Bw 75Bw");
   boost::random::mt19937 engine(1);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(choose_greedy(s, WHITE, engine), "2223");
 }
@@ -512,13 +447,7 @@ TEST(game_over_bodies, each_end_tells_both_sides) {
   // A game won on the board: the winner hears YouWin, and each side heard the other's moves.
   ScriptedSeat white({move("2,2,2,3")}), black({});
   GameRecord record;
-  play_match(position_of({{{2, 2}, "WHITE,Vorak"},
-                          {{0, 0}, "WHITE,Moriel"},
-                          {{0, 4}, "WHITE,Wemm"},
-                          {{2, 3}, "BLACK,Wemm"},
-                          {{8, 7}, "BLACK,Vorak"},
-                          {{8, 6}, "BLACK,Moriel"}}),
-             white, black, MatchSettings{}, record);
+  play_match(position_of("22Wv 00Wm 04Ww 23Bw 87Bv 86Bm"), white, black, MatchSettings{}, record);
   EXPECT_EQ(white.outcome, "YouWin");
   EXPECT_EQ(black.outcome, "YouLose");
   EXPECT_EQ(black.heard, std::vector<std::string>{"2,2,2,3"});

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "game/vorak.h"
+#include "tests/support/positions.h"
 
 namespace support {
 
@@ -22,6 +23,14 @@ inline void expect_entry(Entry const& e, Players owner, Pieces piece, unsigned s
   EXPECT_EQ(e.owner, owner);
   EXPECT_EQ(e.piece, piece);
   EXPECT_EQ(e.height, height);
+}
+
+// Each stack written short (see stacks()) stands on the board as written.
+inline void expect_stacks(Vorak const& v, std::string const& text) {
+  for (Stack const& s : stacks(text)) {
+    SCOPED_TRACE(testing::Message() << "cell " << s.row << "," << s.column);
+    expect_entry(v.board[s.row][s.column], s.owner, s.piece, s.height);
+  }
 }
 
 }  // namespace support

@@ -7,8 +7,8 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  CELLS, expectedMoves, launchBrowser, legalTargets, positionsOf, resultWords, scratchDir, screenshot,
-  snapshot, startManager, waitForOutput,
+  CELLS, expectedMoves, legalTargets, positionsOf, resultWords, scratchDir, screenshot,
+  snapshot, withManagerAndBrowser, waitForOutput,
 } from './lib.mjs';
 
 // Small, seeded random choices, so that a failing game can be played again.
@@ -46,11 +46,9 @@ test('a human plays the bot to the end by clicks on the highlighted cells',
     const choose = chooser(seed);
     const dir = scratchDir('human');
     const recordFile = path.join(dir, 'record.json');
-    const manager = await startManager(['--white', 'human', '--black', 'bot', '--bot-time', '1',
-      '--seed', String(seed), '--record', recordFile, '--quiet']);
-    const chromium = await launchBrowser();
-    let passed = false;
-    try {
+    const args = ['--white', 'human', '--black', 'bot', '--bot-time', '1', '--seed', String(seed),
+      '--record', recordFile, '--quiet'];
+    await withManagerAndBrowser(args, dir, async (manager, chromium) => {
       const page = await chromium.newPage();
       await page.goto(manager.url);
 
@@ -143,12 +141,5 @@ test('a human plays the bot to the end by clicks on the highlighted cells',
       for (const words of resultWords(game)) assert.ok(s.result.includes(words), s.result);
       assert.deepEqual(page.errors, []);
       await screenshot(page, 'human.png');
-      passed = true;
-    } finally {
-      await chromium.close();
-      const status = await manager.stop();
-      fs.rmSync(dir, { recursive: true, force: true });
-      // After a failure above, the manager may still be in the game and die by the signal.
-      if (passed) assert.equal(status.code, 0, manager.output().slice(-2000));
-    }
+    });
   });

@@ -1,6 +1,7 @@
 // Helpers of the browser tests: Debian's chromium through playwright-core, the programs of the
 // build, what the page shows, and the game's rules written again here so that the page is
 // checked against an account of the game that shares no code with the manager.
+import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -106,6 +107,25 @@ export async function startManager(args) {
   const port = await waitForOutput(manager, /^Board on http:\/\/127\.0\.0\.1:(\d+)\/$/m);
   manager.url = `http://127.0.0.1:${port}/`;
   return manager;
+}
+
+// Runs `body(manager, chromium)` against a manager started with `args` and a browser, then
+// closes both (and `cleanup`, if given) and removes `dir`. When the body passed, the manager
+// must have ended cleanly; after a failure it may still be in a game and die by the signal.
+export async function withManagerAndBrowser(args, dir, body, cleanup = async () => {}) {
+  const manager = await startManager(args);
+  const chromium = await launchBrowser();
+  let passed = false;
+  try {
+    await body(manager, chromium);
+    passed = true;
+  } finally {
+    await cleanup();
+    await chromium.close();
+    const status = await manager.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+    if (passed) assert.equal(status.code, 0, manager.output().slice(-2000));
+  }
 }
 
 export async function screenshot(page, name) {

@@ -7,8 +7,8 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  applyMove, CELLS, expectedMoves, launchBrowser, legalTargets, positionsOf, readDescription,
-  resultWords, run, scratchDir, screenshot, serverName, snapshot, startManager, tallies,
+  applyMove, CELLS, expectedMoves, legalTargets, positionsOf, readDescription,
+  resultWords, run, scratchDir, screenshot, serverName, snapshot, withManagerAndBrowser, tallies,
 } from './lib.mjs';
 
 // White's opening capture, Black's capture and then Black's stacking of one of its stacks
@@ -70,10 +70,7 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
   const record = JSON.parse(fs.readFileSync(recordFile, 'utf8'));
 
   // Only the page: no game of its own.
-  const manager = await startManager(['--games', '0']);
-  const chromium = await launchBrowser();
-  let passed = false;
-  try {
+  await withManagerAndBrowser(['--games', '0'], dir, async (manager, chromium) => {
     const page = await chromium.newPage();
     await page.goto(manager.url);
     await page.waitForSelector('#status:not([hidden])');
@@ -157,11 +154,5 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
     await page.click('#replay-close');
     await page.waitForSelector('body[data-mode="live"]');
     assert.deepEqual(page.errors, []);
-    passed = true;
-  } finally {
-    await chromium.close();
-    const status = await manager.stop();
-    fs.rmSync(dir, { recursive: true, force: true });
-    if (passed) assert.equal(status.code, 0, manager.output().slice(-2000));
-  }
+  });
 });

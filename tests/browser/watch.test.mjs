@@ -7,20 +7,17 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  expectedMoves, launchBrowser, pageSnapshotSource, positionsOf, resultWords, run, scratchDir,
-  screenshot, startManager, tallies, waitForOutput,
+  expectedMoves, pageSnapshotSource, positionsOf, resultWords, run, scratchDir,
+  screenshot, withManagerAndBrowser, tallies, waitForOutput,
 } from './lib.mjs';
 
 test('watching dravix-bot against random: the page matches the record after every action',
   { timeout: 600000 }, async (t) => {
     const dir = scratchDir('watch');
     const recordFile = path.join(dir, 'record.json');
-    const manager = await startManager(['--port', '0', '--white', 'tcp', '--black', 'random',
-      '--seed', '20240607', '--record', recordFile, '--quiet']);
-    const chromium = await launchBrowser();
     let bot = null;
-    let passed = false;
-    try {
+    await withManagerAndBrowser(['--port', '0', '--white', 'tcp', '--black', 'random',
+      '--seed', '20240607', '--record', recordFile, '--quiet'], dir, async (manager, chromium) => {
       const page = await chromium.newPage();
       await page.goto(manager.url);
       await page.waitForSelector('#connection[data-state="live"]');
@@ -82,13 +79,7 @@ test('watching dravix-bot against random: the page matches the record after ever
       }
       assert.deepEqual(page.errors, []);
       await screenshot(page, 'watch.png');
-      passed = true;
-    } finally {
+    }, async () => {
       if (bot) await bot.stop();
-      await chromium.close();
-      const status = await manager.stop();
-      fs.rmSync(dir, { recursive: true, force: true });
-      // After a failure above, the manager may still be in the game and die by the signal.
-      if (passed) assert.equal(status.code, 0, manager.output().slice(-2000));
-    }
+    });
   });

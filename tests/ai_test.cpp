@@ -8,6 +8,7 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -20,6 +21,7 @@
 #include "ai/reference_playout.h"
 #include "ai/search.h"
 #include "ai/searcher.h"
+#include "ai/tree_engine.h"
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -905,4 +907,16 @@ TEST(searcher, two_at_once_choose_as_each_would_alone_and_print_nothing) {
             "");
   EXPECT_EQ(together_a, alone_a);
   EXPECT_EQ(together_b, alone_b);
+}
+
+TEST(tree_search, won_playouts_read_as_a_sure_win) {
+  // Every playout of Black's here is won, so the tree must credit each action it reports.
+  Vorak state = position(sure_win_layout(), BLACK, 10);
+  TreeSettings settings;
+  settings.max_playouts = 3000;
+  std::ostringstream report;
+  std::string const move = TreeEngine(9, settings).choose(state, 1, &report);
+  EXPECT_TRUE(contains(legal_now(state, BLACK), move)) << move;
+  EXPECT_EQ(report.str().rfind("Dravix Bot looks confident.\n", 0), 0u) << report.str();
+  EXPECT_NE(report.str().find("won 100.0%"), std::string::npos) << report.str();
 }

@@ -71,10 +71,6 @@ inline bool opponent_low(unsigned short v, unsigned short m, unsigned short w) {
   return v <= LOW_STACKS || m <= LOW_STACKS || w <= LOW_STACKS;
 }
 
-inline Players opponent_of(Players p) {
-  return p == WHITE ? BLACK : WHITE;
-}
-
 // What one search draws from and writes to: the program-wide engine, tables and console for
 // the program's own search, a searcher's own ones otherwise.
 struct SearchContext {

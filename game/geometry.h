@@ -125,12 +125,32 @@ constexpr int row_length(int row) {
   return n;
 }
 
-// Server-notation index of a playable cell within its row, and back.
+// Server-notation index of a playable cell within its row, and back. Neither checks its cell:
+// the index of a column off the row may be negative.
 constexpr int index_in_row(int row, int column) {
   if (row == 4) return column >= 4 ? column - 1 : column;
   if (row > 4) return column - (row - 4);
   return column;
 }
+constexpr int column_in_row(int row, int index) {
+  if (row == 4) return index >= 4 ? index + 1 : index;
+  if (row > 4) return index + (row - 4);
+  return index;
+}
+
+// Every playable cell has an index below its row's length, and the index leads back to it.
+constexpr bool row_indices_round_trip() {
+  for (int r = 0; r < SIZE; ++r)
+    for (int c = 0; c < SIZE; ++c) {
+      if (!is_playable(r, c)) continue;
+      int const i = index_in_row(r, c);
+      if (i < 0 || i >= row_length(r) || column_in_row(r, i) != c) return false;
+    }
+  return true;
+}
+static_assert(row_indices_round_trip());
+static_assert(column_in_row(4, 3) == 3 && column_in_row(4, 4) == 5, "row 4 skips the centre");
+static_assert(column_in_row(8, 0) == 4 && column_in_row(8, 4) == 8, "row 8 starts at column 4");
 
 }  // namespace geometry
 

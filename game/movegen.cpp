@@ -96,3 +96,14 @@ void Vorak::get_moves(std::vector<std::string>& moves, Players const& player,
   if (moves.empty()) get_moves_by_action(moves, player, 2, ANY);
   moves.emplace_back();
 }
+
+std::vector<std::string> legal_actions(Vorak const& state, Players player) {
+  std::vector<std::string> moves;
+  if (state.step() == 1) {
+    state.get_moves_by_action(moves, player, 1, CAPTURE);
+  } else {
+    state.get_moves_by_action(moves, player, 2, ANY);
+    moves.emplace_back();
+  }
+  return moves;
+}

@@ -9,6 +9,13 @@
 
 enum Players : std::int32_t { NONE = 0, WHITE = 1, BLACK = 2 };
 
+// The colour that plays against `p`: BLACK for WHITE, WHITE for anything else. A caller that
+// may hold NONE and means "no opponent" by it tests for NONE first.
+constexpr Players opponent_of(Players p) {
+  return p == WHITE ? BLACK : WHITE;
+}
+static_assert(opponent_of(WHITE) == BLACK && opponent_of(BLACK) == WHITE);
+
 // A stack counts as the kind of its top piece; BLOCK marks the cells outside the hexagon.
 enum Pieces : std::int32_t { BLANK = 0, VORAK = 1, MORIEL = 2, WEMM = 3, BLOCK = 4 };
 
@@ -99,7 +106,7 @@ class Vorak {
   std::string get_best_move();
   std::string monte_carlo();
 
-  // Server notation (match/notation.cpp)
+  // Server notation (match/notation.cpp, on the conversions of game/notation.h)
   void translate_move_to_cgm(std::string& move) const;
   void translate_move_from_cgm(std::string& move) const;
 
@@ -109,6 +116,12 @@ class Vorak {
 
 static_assert(std::is_trivially_copyable_v<Vorak>, "playouts copy the state flat");
 static_assert(sizeof(Vorak) <= 1024, "the state is copied once per playout");
+
+// The legal actions of `player` for the action now due on `state` (game/movegen.cpp): any
+// capture to open a turn; any capture, permitted stacking, or the pass ("") as the second action.
+// Unlike get_moves this list is not narrowed by the bot's preferences: it is what a referee
+// accepts.
+std::vector<std::string> legal_actions(Vorak const& state, Players player);
 
 // Writes one line to standard output.
 void log(std::string message);

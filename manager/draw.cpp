@@ -6,6 +6,7 @@
 #include <string>
 
 #include "game/geometry.h"
+#include "game/notation.h"
 #include "manager/referee.h"
 
 namespace manager {

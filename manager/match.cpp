@@ -93,11 +93,11 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
         action.move = verdict.move;
         action.kind = kind_name(verdict.kind);
         record.actions.push_back(action);
-        Seat& other = seat_of(opponent(mover));
+        Seat& other = seat_of(opponent_of(mover));
         other.opponent_played(verdict.move);
         if (!other.connected())
-          referee.forfeit(opponent(mover), Reason::DISCONNECTED,
-                          colour_name(opponent(mover)) + " disconnected");
+          referee.forfeit(opponent_of(mover), Reason::DISCONNECTED,
+                          colour_name(opponent_of(mover)) + " disconnected");
         if (observer != nullptr) observer->on_action(record, action, referee.position());
       }
     }

@@ -51,7 +51,7 @@ std::string choose_greedy(Vorak const& state, Players player, boost::random::mt1
     }
   }
 
-  Players const other = opponent(player);
+  Players const other = opponent_of(player);
   unsigned short fewest = std::numeric_limits<unsigned short>::max();
   std::vector<std::string> best;
   for (std::string const& m : moves) {

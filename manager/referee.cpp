@@ -1,10 +1,11 @@
 #include "manager/referee.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "game/geometry.h"
+#include "game/notation.h"
 
 namespace manager {
 
@@ -41,10 +42,6 @@ std::string reason_name(Reason reason) {
   return "";
 }
 
-Players opponent(Players player) {
-  return player == WHITE ? BLACK : WHITE;
-}
-
 std::string colour_name(Players player) {
   return player == WHITE ? "White" : player == BLACK ? "Black" : "Nobody";
 }
@@ -59,49 +56,6 @@ std::string kind_name(ActionKind kind) {
       return "pass";
   }
   return "";
-}
-
-std::optional<std::string> parse_server_move(std::string const& text) {
-  if (text.empty()) return std::string();
-  // Exactly d,d,d,d: the notation's numbers are single digits.
-  if (text.size() != 7 || text[1] != ',' || text[3] != ',' || text[5] != ',') return std::nullopt;
-  int numbers[4];
-  for (int i = 0; i < 4; ++i) {
-    char const c = text[static_cast<std::size_t>(2 * i)];
-    if (c < '0' || c > '9') return std::nullopt;
-    numbers[i] = c - '0';
-  }
-  for (int i = 0; i < 4; i += 2) {
-    if (numbers[i] >= geometry::SIZE || numbers[i + 1] >= geometry::row_length(numbers[i]))
-      return std::nullopt;
-  }
-  std::string internal = text;
-  Vorak(0).translate_move_from_cgm(internal);
-  return internal;
-}
-
-std::optional<std::string> to_server_notation(std::string const& internal) {
-  if (internal.empty()) return std::string();
-  if (internal.size() != 4) return std::nullopt;
-  for (char c : internal)
-    if (c < '0' || c > '8') return std::nullopt;
-  if (!geometry::is_playable(internal[0] - '0', internal[1] - '0') ||
-      !geometry::is_playable(internal[2] - '0', internal[3] - '0'))
-    return std::nullopt;
-  std::string text = internal;
-  Vorak(0).translate_move_to_cgm(text);
-  return text;
-}
-
-std::vector<std::string> legal_actions(Vorak const& state, Players player) {
-  std::vector<std::string> moves;
-  if (state.step() == 1) {
-    state.get_moves_by_action(moves, player, 1, CAPTURE);
-  } else {
-    state.get_moves_by_action(moves, player, 2, ANY);
-    moves.emplace_back();
-  }
-  return moves;
 }
 
 Referee::Referee(Vorak const& start) : state_(start) {
@@ -131,7 +85,7 @@ Referee::Verdict Referee::submit(std::string const& server_text) {
     }
   }
   if (!verdict.error.empty()) {
-    end(opponent(mover), Reason::ILLEGAL_MOVE, colour_name(mover) + ": " + verdict.error);
+    end(opponent_of(mover), Reason::ILLEGAL_MOVE, colour_name(mover) + ": " + verdict.error);
     return verdict;
   }
 
@@ -145,13 +99,13 @@ Referee::Verdict Referee::submit(std::string const& server_text) {
   }
   state_.execute_move(*internal, false);
   ++actions_;
-  if (state_.step() == 1) to_move_ = opponent(mover);
+  if (state_.step() == 1) to_move_ = opponent_of(mover);
   judge_position();
   return verdict;
 }
 
 void Referee::forfeit(Players loser, Reason reason, std::string const& detail) {
-  if (!over()) end(opponent(loser), reason, detail);
+  if (!over()) end(opponent_of(loser), reason, detail);
 }
 
 void Referee::abandon(std::string const& detail, Reason reason) {
@@ -167,13 +121,13 @@ void Referee::end(Players winner, Reason reason, std::string detail) {
 void Referee::judge_position() {
   Players const winner = state_.is_game_over();
   if (winner != NONE) {
-    Players const loser = opponent(winner);
+    Players const loser = opponent_of(winner);
     end(winner, Reason::ELIMINATION,
         colour_name(loser) + " has no " + missing_kind(state_, loser) + " left");
     return;
   }
   if (state_.step() == 1 && legal().empty())
-    end(opponent(to_move_), Reason::NO_CAPTURE,
+    end(opponent_of(to_move_), Reason::NO_CAPTURE,
         colour_name(to_move_) + " has no capture to open its turn");
 }
 

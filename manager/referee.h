@@ -3,10 +3,10 @@
 #ifndef DRAVIX_MANAGER_REFEREE_H
 #define DRAVIX_MANAGER_REFEREE_H
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "game/notation.h"  // the referee's callers speak server notation
 #include "game/vorak.h"
 
 namespace manager {
@@ -26,24 +26,11 @@ enum class Reason {
 // "elimination", "no capture", "illegal move", "time limit", "disconnected", "error",
 // "interrupted" ("" for NONE).
 std::string reason_name(Reason reason);
-Players opponent(Players player);
 // "White", "Black" or "Nobody".
 std::string colour_name(Players player);
 
 enum class ActionKind { CAPTURE, STACKING, PASS };
 std::string kind_name(ActionKind kind);  // "capture", "stacking", "pass"
-
-// Reads a move in server notation ("sr,si,tr,ti", each a single digit naming a playable cell)
-// into the internal move string; the empty text is the pass. Anything else, however close, is
-// refused with nullopt: the text may come from any client and must never reach a conversion
-// that could throw or index off the board.
-std::optional<std::string> parse_server_move(std::string const& text);
-// The server notation of an internal move string that names two playable cells, or nullopt.
-std::optional<std::string> to_server_notation(std::string const& internal);
-
-// The legal actions of `player` for the action now due on `state`: any capture to open a turn;
-// any capture, permitted stacking, or the pass ("") as the second action.
-std::vector<std::string> legal_actions(Vorak const& state, Players player);
 
 class Referee {
  public:

@@ -7,6 +7,7 @@
 
 #include <boost/algorithm/string/trim.hpp>
 
+#include "game/notation.h"
 #include "manager/client_text.h"
 #include "manager/interrupt.h"
 #include "manager/players.h"

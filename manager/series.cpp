@@ -136,7 +136,7 @@ std::string result_line(GameRecord const& game) {
   if (game.winner == NONE) {
     line += "no result (" + game.detail + ")";
   } else {
-    line += seat_label(game.winner, game) + " beat " + seat_label(opponent(game.winner), game) +
+    line += seat_label(game.winner, game) + " beat " + seat_label(opponent_of(game.winner), game) +
             " by " + reason_name(game.reason) + ": " + game.detail;
   }
   return line + "; " + std::to_string(game.actions.size()) + " actions";

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "game/geometry.h"
+#include "game/notation.h"
 #include "manager/referee.h"
 #include "manager/series.h"
 #include "manager/setup.h"

@@ -600,7 +600,7 @@ TEST(series_record, the_results_count_wins_per_side_and_seat) {
       a.player = p;
       a.seconds = t;
       g.actions.push_back(a);
-      p = opponent(p);
+      p = opponent_of(p);
     }
     return g;
   };

@@ -149,7 +149,7 @@ TEST(fast_playout, execution_matches_execute_move) {
         for (bool concerned : {false, true})
           ASSERT_EQ(candidate_texts(fast, p, concerned),
                     candidate_texts(ReferencePlayout(state), p, concerned));
-      if (state.move_count % 2 == 0) mover = mover == WHITE ? BLACK : WHITE;
+      if (state.move_count % 2 == 0) mover = opponent_of(mover);
     }
   }
 }

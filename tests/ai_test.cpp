@@ -404,7 +404,7 @@ TEST_F(best_move, empty_tables_fall_back_to_the_random_player) {
                 t.first + "\n");
   // The second call reports nothing but the random player's own lines.
   EXPECT_EQ(t.second_output, "Randomly determining move to make.\nMaking move " + t.second + "\n");
-  EXPECT_TRUE(contains(legal_now(state, state.own_player), t.second)) << t.second;
+  EXPECT_TRUE(contains(legal_actions(state, state.own_player), t.second)) << t.second;
 }
 
 TEST_F(best_move, first_action_of_random_fallback_is_a_listed_capture) {
@@ -425,7 +425,7 @@ TEST_F(best_move, placeholder_second_action_falls_back) {
   Turn const t = play_turn();
   EXPECT_EQ(t.first, first);
   EXPECT_NE(t.second, "W");
-  EXPECT_TRUE(contains(legal_now(state, state.own_player), t.second)) << t.second;
+  EXPECT_TRUE(contains(legal_actions(state, state.own_player), t.second)) << t.second;
   EXPECT_EQ(t.second_output, "Randomly determining move to make.\nMaking move " + t.second + "\n");
 }
 
@@ -438,7 +438,7 @@ TEST_F(best_move, second_action_no_longer_legal_falls_back) {
   Turn const t = play_turn();
   EXPECT_EQ(t.first, first);
   EXPECT_NE(t.second, first);
-  EXPECT_TRUE(contains(legal_now(state, state.own_player), t.second)) << t.second;
+  EXPECT_TRUE(contains(legal_actions(state, state.own_player), t.second)) << t.second;
   EXPECT_EQ(t.second_output, "Randomly determining move to make.\nMaking move " + t.second + "\n");
 }
 
@@ -742,13 +742,13 @@ TEST(search, chooses_legal_moves_for_either_colour) {
       ++colours[state.own_player];
       Search const s = search(state, 6000, seed);
       ASSERT_TRUE(well_closed(s, state));
-      ASSERT_TRUE(contains(legal_now(state, state.own_player), s.move))
+      ASSERT_TRUE(contains(legal_actions(state, state.own_player), s.move))
           << "seed " << seed << ", " << actions << " actions: '" << s.move << "'";
       if (state.move_count == 0) continue;  // the opening turn has one action
       state.execute_move(s.move, false);
       std::string second;
       output_of([&] { second = state.monte_carlo(); });
-      EXPECT_TRUE(contains(legal_now(state, state.own_player), second))
+      EXPECT_TRUE(contains(legal_actions(state, state.own_player), second))
           << "seed " << seed << ", " << actions << " actions: '" << second << "'";
     }
   }
@@ -765,7 +765,7 @@ TEST(search, one_second_on_the_wall_clock) {
   std::string move;
   std::string const out = output_of([&] { move = state.monte_carlo(); });
   EXPECT_TRUE(closes_once(out)) << out;
-  EXPECT_TRUE(contains(legal_now(state, state.own_player), move)) << move;
+  EXPECT_TRUE(contains(legal_actions(state, state.own_player), move)) << move;
 }
 
 TEST(search, wall_clock_ends_at_the_calendar_second_neither_early_nor_late) {
@@ -799,11 +799,11 @@ std::vector<std::string> series(Searcher& searcher, SearchSettings const& settin
     Vorak state = played_position(seed, 20);
     std::string const first = searcher.choose(state, settings);
     moves.push_back(first + "/" + std::to_string(state.playouts));
-    if (!contains(legal_now(state, state.own_player), first))
+    if (!contains(legal_actions(state, state.own_player), first))
       moves.push_back("illegal first action");
     state.execute_move(first, false);
     std::string const second = searcher.choose(state, settings);
-    if (!contains(legal_now(state, state.own_player), second))
+    if (!contains(legal_actions(state, state.own_player), second))
       moves.push_back("illegal second action");
     moves.push_back(second);
   }
@@ -916,7 +916,7 @@ TEST(tree_search, won_playouts_read_as_a_sure_win) {
   settings.max_playouts = 3000;
   std::ostringstream report;
   std::string const move = TreeEngine(9, settings).choose(state, 1, &report);
-  EXPECT_TRUE(contains(legal_now(state, BLACK), move)) << move;
+  EXPECT_TRUE(contains(legal_actions(state, BLACK), move)) << move;
   EXPECT_EQ(report.str().rfind("Dravix Bot looks confident.\n", 0), 0u) << report.str();
   EXPECT_NE(report.str().find("won 100.0%"), std::string::npos) << report.str();
 }

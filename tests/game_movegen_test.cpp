@@ -58,8 +58,7 @@ TEST(line_scan, the_centre_stops_every_line) {
     SCOPED_TRACE(testing::Message() << p[0] << p[1] << " and " << p[2] << p[3]);
     for (Players first : {WHITE, BLACK}) {
       Vorak v = empty_position(PLENTY_OF_ALL);
-      place(v, {{p[0], p[1], first, VORAK, 2},
-                {p[2], p[3], first == WHITE ? BLACK : WHITE, VORAK, 2}});
+      place(v, {{p[0], p[1], first, VORAK, 2}, {p[2], p[3], opponent_of(first), VORAK, 2}});
       for (unsigned short step : {1, 2}) {
         EXPECT_EQ(by_action(v, WHITE, step, ANY), Moves{});
         EXPECT_EQ(by_action(v, BLACK, step, ANY), Moves{});
@@ -164,7 +163,7 @@ TEST(stacking, thresholds_per_category) {
       {STACK_STRONG_PLENTY, WEMM, VORAK, 15, false},
   };
   for (Players colour : {WHITE, BLACK}) {
-    Players const other = colour == WHITE ? BLACK : WHITE;
+    Players const other = opponent_of(colour);
     for (StackCase const& c : cases) {
       SCOPED_TRACE(testing::Message()
                    << "colour " << colour << ", category " << c.action << ", mover " << c.mover

@@ -7,7 +7,6 @@
 
 #include <boost/random/uniform_int_distribution.hpp>
 
-#include "ai/search_state.h"
 #include "game/geometry.h"
 #include "game/setup.h"
 
@@ -81,19 +80,13 @@ Moves turn_candidates(Vorak const& v, Players player, unsigned short step) {
   return moves;
 }
 
-Moves legal_now(Vorak const& v, Players player) {
-  Moves moves = by_action(v, player, v.step(), ANY);
-  if (v.step() == 2) moves.emplace_back();
-  return moves;
-}
-
 bool contains(Moves const& moves, std::string const& move) {
   return std::find(moves.begin(), moves.end(), move) != moves.end();
 }
 
 bool play_random_action(Vorak& state, Players& mover, boost::random::mt19937& rng) {
   if (state.is_game_over() != NONE) return false;
-  Moves const moves = legal_now(state, mover);
+  Moves const moves = legal_actions(state, mover);
   if (moves.empty()) return false;
   boost::random::uniform_int_distribution<std::size_t> pick(0, moves.size() - 1);
   state.execute_move(moves[pick(rng)], false);

@@ -47,9 +47,6 @@ using Moves = std::vector<std::string>;
 Moves by_action(Vorak const& v, Players player, unsigned short step, Actions action);
 // The candidate list the state's own move choice draws from, for one action of a turn.
 Moves turn_candidates(Vorak const& v, Players player, unsigned short step);
-// Every action `player` may make now: a capture to open a turn; a capture, a stacking or the
-// pass ("") as the second action.
-Moves legal_now(Vorak const& v, Players player);
 bool contains(Moves const& moves, std::string const& move);
 
 // One uniformly drawn legal action of `mover`, who becomes the opponent when it ends the turn.

@@ -15,10 +15,16 @@ namespace {
 
 using support::count;
 
+// dravix-bot run to its end with `input` as its whole standard input.
+support::Outcome run_bot(std::string const& input, std::vector<std::string> const& options = {},
+                         int seconds = 30) {
+  std::vector<std::string> command = {support::built_program("dravix-bot")};
+  command.insert(command.end(), options.begin(), options.end());
+  return support::run_program(command, input, seconds);
+}
+
 struct SeriesRun {
-  int bot_status;
-  int manager_status;
-  std::string bot_out, bot_err, manager_out;
+  support::Outcome bot, manager;
   nlohmann::json record;
 };
 
@@ -40,18 +46,11 @@ SeriesRun play_series(std::string const& opponent, int games, std::string answer
   for (std::string& option : options)
     if (option == "PORT") option = port;
 
-  std::vector<std::string> command = {support::built_program("dravix-bot")};
-  command.insert(command.end(), options.begin(), options.end());
   // The bot plays in a thread of its own, so that the manager's output is read as it comes.
-  auto bot = std::async(std::launch::async,
-                        [&] { return support::run_program(command, answers, 60 * games + 60); });
+  auto bot =
+      std::async(std::launch::async, [&] { return run_bot(answers, options, 60 * games + 60); });
   support::Outcome const refereed = manager.finish(60 * games + 90);
-  support::Outcome const played = bot.get();
-  SeriesRun run{played.status,
-                refereed.status,
-                played.out,
-                played.err,
-                refereed.out + refereed.err,
+  SeriesRun run{bot.get(), refereed,
                 nlohmann::json::parse(support::read_file(record), nullptr, false)};
   std::remove(record.c_str());
   return run;
@@ -70,10 +69,10 @@ std::string const LOSS_QUESTION = "\nAre you brave enough to accept a rematch? [
 TEST(end_to_end, bot_plays_a_rematch_as_white_then_black_and_leaves_on_no) {
   // Two games at one second a turn; "y" takes the rematch (keeping every default), "n" ends.
   SeriesRun const run = play_series("random", 2, "\nPORT\n1\ny\n\n\n\nn\n");
-  ASSERT_EQ(run.bot_status, 0) << run.bot_err;
-  EXPECT_EQ(run.manager_status, 0) << run.manager_out;
+  ASSERT_EQ(run.bot.status, 0) << run.bot.err;
+  EXPECT_EQ(run.manager.status, 0) << run.manager.out;
 
-  std::string const& out = run.bot_out;
+  std::string const& out = run.bot.out;
   EXPECT_EQ(out.rfind(BANNER, 0), 0u);
   EXPECT_EQ(count(out, BANNER), 2u);
   EXPECT_EQ(count(out, "You will need every advantage you can get.\n"), 2u);
@@ -88,9 +87,9 @@ TEST(end_to_end, bot_plays_a_rematch_as_white_then_black_and_leaves_on_no) {
   ASSERT_NE(white, std::string::npos);
   ASSERT_NE(black, std::string::npos);
   EXPECT_LT(white, black);
-  EXPECT_EQ(run.bot_err, "");
+  EXPECT_EQ(run.bot.err, "");
 
-  ASSERT_TRUE(run.record.is_object()) << run.manager_out;
+  ASSERT_TRUE(run.record.is_object()) << run.manager.out;
   ASSERT_EQ(run.record["games"].size(), 2u);
   for (int g = 0; g < 2; ++g) {
     auto const& game = run.record["games"][g];
@@ -117,9 +116,9 @@ TEST(end_to_end, command_line_answers_play_over_ipv6_with_the_tree_search_on_two
                                     {"--address", "::1", "--port", "PORT", "--seconds", "1",
                                      "--games", "2", "--engine", "mcts", "--threads", "2"},
                                     "::1");
-  ASSERT_EQ(run.bot_status, 0) << run.bot_err;
-  EXPECT_EQ(run.manager_status, 0) << run.manager_out;
-  std::string const& out = run.bot_out;
+  ASSERT_EQ(run.bot.status, 0) << run.bot.err;
+  EXPECT_EQ(run.manager.status, 0) << run.manager.out;
+  std::string const& out = run.bot.out;
   EXPECT_EQ(count(out, BANNER), 2u);
   EXPECT_EQ(count(out, "You will need every advantage you can get.\n"), 2u);
   EXPECT_EQ(out.find("What is the IP address"), std::string::npos);
@@ -128,7 +127,7 @@ TEST(end_to_end, command_line_answers_play_over_ipv6_with_the_tree_search_on_two
             std::string::npos);
   EXPECT_NE(out.find("\nTree search: "), std::string::npos);
   EXPECT_EQ(count(out, WIN_REMARK) + count(out, LOSS_REMARK), 2u);
-  ASSERT_TRUE(run.record.is_object()) << run.manager_out;
+  ASSERT_TRUE(run.record.is_object()) << run.manager.out;
   ASSERT_EQ(run.record["games"].size(), 2u);
   for (auto const& game : run.record["games"]) {
     std::string const reason = game["reason"].get<std::string>();
@@ -138,8 +137,7 @@ TEST(end_to_end, command_line_answers_play_over_ipv6_with_the_tree_search_on_two
 
 TEST(end_to_end, refused_connection_is_a_no_contest_and_n_ends_the_program) {
   // Port 1 on the loopback address has no listener; the bot reports it and carries on.
-  support::Outcome const bot =
-      support::run_program({support::built_program("dravix-bot")}, "\n1\n3\nN\n", 30);
+  support::Outcome const bot = run_bot("\n1\n3\nN\n");
   ASSERT_EQ(bot.status, 0);
   std::string const& text = bot.out;
   EXPECT_NE(text.find("Attempting to open a connection with the Corvane Game Manager at "
@@ -150,9 +148,7 @@ TEST(end_to_end, refused_connection_is_a_no_contest_and_n_ends_the_program) {
 }
 
 TEST(end_to_end, end_of_input_ends_the_program) {
-  // No answer to the rematch question.
-  support::Outcome const bot =
-      support::run_program({support::built_program("dravix-bot")}, "\n1\n2\n", 30);
+  support::Outcome const bot = run_bot("\n1\n2\n");  // no answer to the rematch question
   EXPECT_EQ(bot.status, 0);
   EXPECT_EQ(count(bot.out, "Let the game begin!"), 1u);
 }

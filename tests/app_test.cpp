@@ -10,6 +10,7 @@
 #include "app/config.h"
 #include "app/options.h"
 #include "dravix_version.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -34,11 +35,7 @@ class Console {
   std::streambuf* old_out_;
 };
 
-std::size_t count(std::string const& text, std::string const& part) {
-  std::size_t n = 0;
-  for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
-  return n;
-}
+using support::count;
 
 struct Settings {
   std::string address = "127.0.0.1";

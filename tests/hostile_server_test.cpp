@@ -2,154 +2,36 @@
 // lines, early closes and messages out of order. For each, the bot says clearly what went
 // wrong and ends the game as a no contest (or plays on where the input is harmless), and the
 // process neither crashes nor hangs.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "game/setup.h"
-
-extern char** environ;
+#include "tests/support/peer.h"
+#include "tests/support/program.h"
 
 namespace {
 
-std::string read_file(std::string const& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The server's side of one connection, on raw sockets.
-class Peer {
- public:
-  explicit Peer(int fd) : fd_(fd) {}
-  void send(std::string const& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-      ssize_t const n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) return;
-      sent += static_cast<std::size_t>(n);
-    }
-  }
-  // The next line the bot sends, without its line end; empty after 30 s or a close.
-  std::string line() {
-    std::string text;
-    char c;
-    while (true) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 30000) <= 0 || ::recv(fd_, &c, 1, 0) != 1) return text;
-      if (c == '\n') break;
-      text += c;
-    }
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    return text;
-  }
-  // Closes our side and waits for the bot to close its own.
-  void close() {
-    if (fd_ < 0) return;
-    ::shutdown(fd_, SHUT_WR);
-    char buffer[4096];
-    pollfd q{fd_, POLLIN, 0};
-    while (::poll(&q, 1, 30000) > 0 && ::recv(fd_, buffer, sizeof buffer, 0) > 0) {
-    }
-    ::close(fd_);
-    fd_ = -1;
-  }
-  // Drops the connection with a reset, so that the bot's next send fails.
-  void reset() {
-    linger const abort{1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
-
-struct Outcome {
-  int status;  // exit status, or -1 for a crash or a hang
-  std::string out, err;
-};
-
-using Script = std::function<void(Peer&)>;
+using support::Outcome;
+using support::Peer;
+using support::Script;
 
 // Runs dravix-bot for one game against each script in turn, answering its dialogue with 1 s
 // thinking, accepting rematches until the last game and declining then.
 Outcome against(std::vector<Script> const& scripts) {
-  int const listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  EXPECT_EQ(::listen(listener, 1), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-
-  std::string const base = testing::TempDir() + "hostile_" + std::to_string(::getpid());
-  {
-    std::ofstream in(base + ".in");
-    for (std::size_t game = 0; game < scripts.size(); ++game)
-      in << "\n"
-         << ntohs(address.sin_port) << "\n1\n"
-         << (game + 1 < scripts.size() ? "y\n" : "n\n");
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, (base + ".in").c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::string const program = std::string(DRAVIX_BIN_DIR) + "/dravix-bot";
-  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-
-  std::thread server([&] {
-    for (Script const& script : scripts) {
-      pollfd p{listener, POLLIN, 0};
-      if (::poll(&p, 1, 30000) <= 0) return;
-      Peer peer(::accept(listener, nullptr, nullptr));
-      script(peer);
-      peer.close();
-    }
-  });
-
-  Outcome outcome{-1, "", ""};
-  auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-  int status = 0;
-  bool ended = false;
-  while (!ended && std::chrono::steady_clock::now() < deadline) {
-    ended = ::waitpid(pid, &status, WNOHANG) == pid;
-    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (!ended) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-  } else if (WIFEXITED(status)) {
-    outcome.status = WEXITSTATUS(status);
-  }
+  std::size_t next = 0;
+  support::ScriptedServer server([&](Peer& peer) { scripts[next++](peer); },
+                                 static_cast<int>(scripts.size()));
+  std::string dialogue;
+  for (std::size_t game = 0; game < scripts.size(); ++game)
+    dialogue += "\n" + std::to_string(server.port()) + "\n1\n" +
+                (game + 1 < scripts.size() ? "y\n" : "n\n");
+  Outcome const outcome =
+      support::run_program({support::built_program("dravix-bot")}, dialogue, 90);
   server.join();
-  ::close(listener);
-  outcome.out = read_file(base + ".out");
-  outcome.err = read_file(base + ".err");
+  EXPECT_EQ(next, scripts.size()) << "the bot did not come back for every game";
+  EXPECT_NE(outcome.status, -1) << "the bot crashed or hung\n" << outcome.err;
   return outcome;
 }
 
@@ -173,7 +55,7 @@ void expect_no_contest(Outcome const& o, std::string const& detail) {
 // The bot plays on: it answers a request for a move with a move line, and the game is won.
 void play_on(Peer& peer, std::string& reply) {
   peer.send("YourPlayerNumber{One}\nYourTurn{}\n");
-  reply = peer.line();
+  reply = peer.line().value_or("");
   peer.send("GameOver{YouWin}\n");
 }
 
@@ -250,7 +132,7 @@ TEST(hostile_stream, a_turn_before_the_board_ends_the_game_without_a_move) {
   std::string reply = "unset";
   Outcome const o = against([&](Peer& peer) {
     peer.send("YourPlayerNumber{One}\nYourTurn{}\n");
-    reply = peer.line();
+    reply = peer.read_rest();  // up to the bot's close
   });
   expect_no_contest(o, "before sending the board");
   EXPECT_EQ(reply, "") << "nothing is sent for a turn the bot cannot play";
@@ -282,7 +164,7 @@ TEST(hostile_stream, a_chat_reply_that_cannot_be_sent_still_uses_up_the_first_wo
                                   },
                                   [&](Peer& peer) {
                                     peer.send("Chat{}\n");
-                                    reply = peer.line();
+                                    reply = peer.line().value_or("");
                                   }});
   EXPECT_EQ(reply, "Chat{Dravix Bot continues to silently ignore your feeble mumblings.}");
 }

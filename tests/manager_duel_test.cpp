@@ -1,16 +1,11 @@
 // Duels: the seats' settings, the Elo and SPRT figures, games played side by side in order,
 // and the refusals of what a duel cannot do.
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -26,6 +21,10 @@
 #include "manager/parallel.h"
 #include "manager/seat_settings.h"
 #include "manager/series.h"
+#include "tests/support/text.h"
+#ifndef _WIN32
+#include "tests/support/program.h"
+#endif
 
 using namespace manager;
 
@@ -48,8 +47,7 @@ nlohmann::json series(int games, int jobs, std::optional<SprtHypotheses> sprt,
   std::ostringstream out, err;
   EXPECT_EQ(run_series(o, out, err), 0) << err.str();
   console = out.str();
-  std::ifstream in(o.record_file);
-  nlohmann::json record = nlohmann::json::parse(in);
+  nlohmann::json record = nlohmann::json::parse(support::read_file(o.record_file));
   std::remove(o.record_file.c_str());
   // Think times differ from run to run; everything else must not.
   for (auto& game : record["games"]) {
@@ -195,10 +193,9 @@ TEST(duel_options, settings_jobs_and_sprt_are_read_and_refused_where_they_cannot
   // The program itself refuses with status 2.
   for (char const* args :
        {"--white bot:threads=x", "--jobs 2 --white random --black tcp", "--sprt 1"}) {
-    std::string const command =
-        std::string(DRAVIX_BIN_DIR) + "/vorak-manager " + args + " >/dev/null 2>&1";
-    int const status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args;
+    support::Outcome const run =
+        support::run_program(support::built_command("vorak-manager", args), "", 60, true);
+    EXPECT_EQ(run.status, 2) << args << "\n" << run.out;
   }
 #endif
 }

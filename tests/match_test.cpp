@@ -3,14 +3,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <regex>
 #include <string>
@@ -22,130 +20,17 @@
 #include "game/geometry.h"
 #include "game/vorak.h"
 #include "match/match.h"
+#include "tests/support/peer.h"
+#include "tests/support/text.h"
 
 namespace {
 
-constexpr int WAIT_MS = 30000;  // bound on every wait of the scripted server
 const std::string FAILURE = "Unable to connect to the Corvane Game Manager: ";
 const std::string UNKNOWN = "I don't understand that type of message.\n";
 
-bool contains(std::string const& text, std::string const& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::size_t count(std::string const& text, std::string const& part) {
-  std::size_t n = 0;
-  for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++n;
-  return n;
-}
-
-// The game manager's end of one connection.
-class Peer {
- public:
-  explicit Peer(int fd) : fd_(fd) {}
-  Peer(Peer const&) = delete;
-  Peer& operator=(Peer const&) = delete;
-  ~Peer() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  // Sends everything it can; a bot that has hung up simply gets no more.
-  void send(std::string const& text) {
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < text.size()) {
-      ssize_t const n = ::send(fd_, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;
-      done += static_cast<std::size_t>(n);
-    }
-  }
-
-  // The next line the bot sent, line feed included, or "" when none came.
-  std::string read_line() {
-    for (;;) {
-      auto const end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        std::string line = buffer_.substr(0, end + 1);
-        buffer_.erase(0, end + 1);
-        return line;
-      }
-      if (!fill()) return "";
-    }
-  }
-
-  // Everything the bot sends until it closes the connection.
-  std::string read_rest() {
-    while (fill()) {
-    }
-    std::string rest;
-    rest.swap(buffer_);
-    return rest;
-  }
-
-  // Aborts the connection with a reset, so that the bot's next send fails.
-  void reset() {
-    linger const abort{1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  bool fill() {
-    if (fd_ < 0) return false;
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, WAIT_MS) <= 0) return false;
-    char chunk[4096];
-    ssize_t const n = ::recv(fd_, chunk, sizeof chunk, 0);
-    if (n <= 0) return false;
-    buffer_.append(chunk, static_cast<std::size_t>(n));
-    return true;
-  }
-
-  int fd_;
-  std::string buffer_;
-};
-
-using Script = std::function<void(Peer&)>;
-
-// A game manager that accepts one connection on an ephemeral port and runs `script` on it.
-class ScriptedServer {
- public:
-  explicit ScriptedServer(Script script) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 1) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error(std::string("test server: ") + std::strerror(errno));
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this, script] {
-      pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, WAIT_MS) <= 0) return;
-      int const fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) return;
-      Peer peer(fd);
-      script(peer);
-    });
-  }
-  ~ScriptedServer() {
-    join();
-    ::close(listener_);
-  }
-  void join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  unsigned short port() const { return port_; }
-
- private:
-  int listener_;
-  unsigned short port_;
-  std::thread thread_;
-};
+using support::contains;
+using support::count;
+using support::Peer;
 
 struct Game {
   int result;
@@ -155,13 +40,14 @@ struct Game {
 };
 
 // Plays one game against `script`, with standard output and error captured.
-Game play(Script const& script, unsigned short time = 1) {
-  ScriptedServer server(script);
+Game play(support::Script const& script, unsigned short time = 1) {
+  support::ScriptedServer server(script);
+  auto const port = static_cast<unsigned short>(server.port());
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  int const result = play_game("127.0.0.1", server.port(), time);
+  int const result = play_game("127.0.0.1", port, time);
   Game game{result, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr(),
-            server.port()};
+            port};
   server.join();
   return game;
 }

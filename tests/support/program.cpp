@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -18,6 +19,13 @@ namespace support {
 
 std::string built_program(std::string const& name) {
   return std::string(DRAVIX_BIN_DIR) + "/" + name;
+}
+
+std::vector<std::string> built_command(std::string const& name, std::string const& arguments) {
+  std::vector<std::string> argv = {built_program(name)};
+  std::istringstream words(arguments);
+  for (std::string word; words >> word;) argv.push_back(word);
+  return argv;
 }
 
 std::string scratch_path(std::string const& name) {
@@ -101,11 +109,12 @@ bool Program::printed(std::string const& prefix, int count, int seconds) {
 }
 
 int Program::listening_port() {
-  std::string const listening = "Listening on 127.0.0.1:";
+  std::string const listening = "Listening on ";
   if (!printed(listening)) return -1;
   std::size_t at = out_text_.find(listening);
   while (at != 0 && out_text_[at - 1] != '\n') at = out_text_.find(listening, at + 1);
-  return std::stoi(out_text_.substr(at + listening.size()));
+  // The port follows the address's last colon: an IPv6 address has colons of its own.
+  return std::stoi(out_text_.substr(out_text_.rfind(':', out_text_.find('\n', at)) + 1));
 }
 
 void Program::signal(int number) {

@@ -14,6 +14,8 @@ namespace support {
 
 // The path of one of the built programs.
 std::string built_program(std::string const& name);
+// A command line: the path of a built program, then `arguments` split at the blanks.
+std::vector<std::string> built_command(std::string const& name, std::string const& arguments);
 
 // A unique path in the test's scratch folder, for files a test hands to a program.
 std::string scratch_path(std::string const& name);
@@ -36,7 +38,7 @@ class Program {
   // Reads until `count` whole lines starting with `prefix` stand in standard output; false
   // after `seconds` or at the end of the output.
   bool printed(std::string const& prefix, int count = 1, int seconds = 10);
-  // The port of the first "Listening on 127.0.0.1:PORT" line, -1 when none comes.
+  // The port of the first "Listening on ADDRESS:PORT" line, -1 when none comes.
   int listening_port();
   void signal(int number);
   // Waits up to `seconds` for the end, killing the program after that, and reads the rest.

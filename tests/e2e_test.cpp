@@ -39,6 +39,7 @@ SeriesRun play_series(std::string const& opponent, int games, std::string answer
                             "0", "--white", "tcp", "--black", opponent, "--games",
                             std::to_string(games), "--alternate", "--seed", "11", "--record",
                             record, "--action-limit", "30"});
+  EXPECT_TRUE(manager.started()) << "vorak-manager could not be started";
   std::string const port = std::to_string(manager.listening_port());
   EXPECT_NE(port, "-1") << manager.out();
   for (auto at = answers.find("PORT"); at != std::string::npos; at = answers.find("PORT"))

@@ -30,6 +30,7 @@ Outcome against(std::vector<Script> const& scripts) {
   Outcome const outcome =
       support::run_program({support::built_program("dravix-bot")}, dialogue, 90);
   server.join();
+  EXPECT_TRUE(outcome.started) << "dravix-bot could not be started";
   EXPECT_EQ(next, scripts.size()) << "the bot did not come back for every game";
   EXPECT_NE(outcome.status, -1) << "the bot crashed or hung\n" << outcome.err;
   return outcome;

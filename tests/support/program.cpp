@@ -57,7 +57,8 @@ Program::Program(std::vector<std::string> const& argv, std::string const& input,
   std::vector<char*> args;
   for (std::string const& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+  started_ = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) == 0;
+  if (!started_) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   out_ = out[0];
@@ -123,6 +124,7 @@ void Program::signal(int number) {
 
 Outcome Program::finish(int seconds) {
   Outcome outcome;
+  outcome.started = started_;
   if (pid_ <= 0) return outcome;
   auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (read_some(deadline)) {

@@ -21,7 +21,8 @@ std::vector<std::string> built_command(std::string const& name, std::string cons
 std::string scratch_path(std::string const& name);
 
 struct Outcome {
-  int status = -1;  // the exit status; -1 when it crashed or had to be killed
+  bool started = false;  // false when the program could not be started at all
+  int status = -1;       // the exit status; -1 when it crashed or had to be killed
   std::string out, err;
 };
 
@@ -44,6 +45,7 @@ class Program {
   // Waits up to `seconds` for the end, killing the program after that, and reads the rest.
   Outcome finish(int seconds);
 
+  bool started() const { return started_; }
   // Standard output read so far.
   std::string const& out() const { return out_text_; }
 
@@ -51,6 +53,7 @@ class Program {
   bool read_some(std::chrono::steady_clock::time_point deadline);
 
   pid_t pid_ = -1;
+  bool started_ = false;
   int out_ = -1, err_ = -1;
   std::string input_path_;
   std::string out_text_, err_text_;

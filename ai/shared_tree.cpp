@@ -17,6 +17,11 @@ constexpr std::size_t PATH_ROOM = 512;
 // Node indices are 32 bits and one value marks a claimed node.
 constexpr std::size_t MOST_NODES = 0xFFFFFFF0u;
 
+TreeSettings within_indices(TreeSettings settings) {
+  settings.max_nodes = std::clamp<std::size_t>(settings.max_nodes, 1, MOST_NODES);
+  return settings;
+}
+
 }  // namespace
 
 // What one thread keeps to itself; apart from its neighbours' in memory, as it changes at
@@ -34,11 +39,9 @@ struct alignas(64) SharedTree::Worker {
 };
 
 SharedTree::SharedTree(TreeSettings const& settings)
-    : settings_(settings),
+    : settings_(within_indices(settings)),
       // Default-initialised: the pages are touched only as the tree grows into them.
-      nodes_(new Node[std::clamp<std::size_t>(settings.max_nodes, 1, MOST_NODES)]) {
-  settings_.max_nodes = std::clamp<std::size_t>(settings.max_nodes, 1, MOST_NODES);
-}
+      nodes_(new Node[settings_.max_nodes]) {}
 
 SharedTree::~SharedTree() = default;
 

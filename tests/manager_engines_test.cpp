@@ -8,6 +8,7 @@
 #include <ctime>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>

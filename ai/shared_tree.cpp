@@ -55,17 +55,23 @@ void SharedTree::run(Vorak const& root, std::vector<std::uint64_t> const& seeds,
   top.child_count = 0;
   top.move = FastPlayout::NO_MOVE;
   next_.store(1, std::memory_order_relaxed);
+  playouts_ = 0;
 
   FastPlayout const start(root);
   std::vector<Worker> workers;
   workers.reserve(seeds.size());
   for (std::uint64_t seed : seeds) workers.emplace_back(seed);
+  if (workers.empty()) return;
+  // The root's children come before the threads, so that no playout finds the root being
+  // expanded and plays out from it: every playout goes through one of the root's actions.
+  workers[0].list.clear();
+  start.legal(root.own_player, workers[0].list);
+  if (!workers[0].list.empty()) expand(0, workers[0]);
   std::vector<std::thread> helpers;
   for (std::size_t i = 1; i < workers.size(); ++i)
     helpers.emplace_back([&, i] { work(workers[i], start, root.own_player, deadline, playouts); });
-  if (!workers.empty()) work(workers[0], start, root.own_player, deadline, playouts);
+  work(workers[0], start, root.own_player, deadline, playouts);
   for (std::thread& t : helpers) t.join();
-  playouts_ = 0;
   for (Worker const& w : workers) playouts_ += w.playouts;
 }
 

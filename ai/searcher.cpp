@@ -13,7 +13,7 @@ struct Searcher::Tables {
   SequenceTable best;
   SequenceTable worst;
   std::unique_ptr<TreeEngine> tree;  // made at the first request for the tree search
-  std::uint64_t tree_steps = 0;      // the playout limit it was made with
+  TreeSettings tree_settings;        // the settings it was made with
 };
 
 Searcher::Searcher(std::uint32_t seed) : tables_(std::make_unique<Tables>(seed)) {}
@@ -21,11 +21,12 @@ Searcher::~Searcher() = default;
 
 std::string Searcher::choose(Vorak& position, SearchSettings const& settings) {
   if (settings.engine == Engine::MCTS) {
-    if (!tables_->tree || tables_->tree_steps != settings.steps) {
-      TreeSettings tree;
+    TreeSettings& tree = tables_->tree_settings;
+    if (!tables_->tree || tree.max_playouts != settings.steps ||
+        tree.parallel != settings.parallel) {
       tree.max_playouts = settings.steps;
+      tree.parallel = settings.parallel;
       tables_->tree = std::make_unique<TreeEngine>(tables_->engine(), tree);
-      tables_->tree_steps = settings.steps;
     }
     return tables_->tree->choose(position, settings.threads,
                                  settings.report ? &std::cout : nullptr);

@@ -9,12 +9,14 @@
 #include <string>
 
 #include "ai/search_state.h"
+#include "ai/tree_policy.h"
 #include "game/vorak.h"
 
 struct SearchSettings {
   Engine engine = Engine::FLAT;
-  unsigned threads = 1;  // searchers of the same position at once; 0: every core
-  bool report = true;    // the search's console report on standard output
+  unsigned threads = 1;                // searchers of the same position at once; 0: every core
+  Parallel parallel = Parallel::ROOT;  // how the tree search's threads share the work
+  bool report = true;                  // the search's console report on standard output
   // When set, each thread's search ends after this many clock checks (the tree search: this
   // many playouts per tree) instead of at the deadline, so that a search repeats exactly.
   std::uint64_t steps = 0;

@@ -80,6 +80,17 @@ std::string TreeEngine::choose(Vorak& position, unsigned threads, std::ostream* 
 void TreeEngine::grow(Vorak const& position, unsigned threads, std::time_t deadline,
                       std::uint64_t playouts) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  if (settings_.parallel == Parallel::TREE) {
+    if (!shared_) {
+      TreeSettings settings = settings_;
+      settings.max_nodes = std::max<std::size_t>(settings_.max_nodes, 1024);
+      shared_ = std::make_unique<SharedTree>(settings);
+    }
+    std::vector<std::uint64_t> seeds;
+    for (unsigned i = 0; i < threads; ++i) seeds.push_back(split_mix(rng_));
+    shared_->run(position, seeds, deadline, playouts != 0 ? playouts : settings_.max_playouts);
+    return;
+  }
   TreeSettings settings = settings_;
   if (playouts != 0) settings.max_playouts = playouts;
   settings.max_nodes = std::max<std::size_t>(settings_.max_nodes / threads, 1024);
@@ -128,11 +139,11 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
   std::vector<std::vector<ActionStats>> per_tree;
   std::uint64_t playouts = 0;
   std::size_t nodes = 0;
-  for (auto const& tree : trees_) {
-    per_tree.push_back(tree->root_actions());
-    playouts += tree->playouts();
-    nodes += tree->nodes();
-  }
+  for_each_tree([&](auto const& tree) {
+    per_tree.push_back(tree.root_actions());
+    playouts += tree.playouts();
+    nodes += tree.nodes();
+  });
   std::vector<ActionStats> const actions = merged(per_tree);
   ActionStats const best = best_of(actions);
   double wins = 0;
@@ -149,10 +160,10 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
   if (report) {
     // The continuation of the tree in which the chosen action grew furthest.
     std::vector<FastPlayout::Move> line;
-    for (auto const& tree : trees_) {
-      std::vector<FastPlayout::Move> l = tree->line_from(best.move, 8);
+    for_each_tree([&](auto const& tree) {
+      std::vector<FastPlayout::Move> l = tree.line_from(best.move, 8);
       if (l.size() > line.size()) line = std::move(l);
-    }
+    });
     *report << (rate >= 0.5 ? "Dravix Bot looks confident.\n" : "Dravix Bot looks concerned.\n")
             << "Tree search: " << playouts << " playouts, " << nodes << " nodes; "
             << shown(best.move) << " played " << best.visits << " times, won " << std::fixed
@@ -173,13 +184,15 @@ std::string TreeEngine::second_action(Vorak& position, std::ostream* report) {
     have_turn_ = false;
     if (have_decided_second_) return decided_second_;
     std::vector<std::vector<ActionStats>> per_tree;
-    for (auto const& tree : trees_) per_tree.push_back(tree->actions_after(first_));
+    for_each_tree([&](auto const& tree) { per_tree.push_back(tree.actions_after(first_)); });
     ActionStats const best = best_of(merged(per_tree));
     if (best.visits > 0) return FastPlayout::text(best.move);
   }
   // A position the trees did not reach: a short search of its own.
   (void)report;
   grow(position, 1, std::time(nullptr) + 1, UNFORESEEN_PLAYOUTS);
-  ActionStats const best = best_of(trees_.front()->root_actions());
+  std::vector<ActionStats> actions;
+  for_each_tree([&](auto const& tree) { actions = tree.root_actions(); });
+  ActionStats const best = best_of(actions);
   return best.visits > 0 ? FastPlayout::text(best.move) : std::string();
 }

@@ -1,6 +1,7 @@
 // Monte-Carlo tree search over the playout position: UCT on a tree of actions that grows where
 // the playouts say the game is decided, with the same random playout policy as the flat search
-// at its leaves. One tree, one thread; ai/tree_engine.h runs several and plays the turns.
+// at its leaves. One tree, one thread; ai/tree_engine.h runs several and plays the turns, or
+// grows one with every thread (ai/shared_tree.h).
 #ifndef DRAVIX_AI_TREE_SEARCH_H
 #define DRAVIX_AI_TREE_SEARCH_H
 
@@ -12,23 +13,11 @@
 #include <boost/random/mersenne_twister.hpp>
 
 #include "ai/playout.h"
+#include "ai/tree_policy.h"
+#include "ai/tree_reading.h"
 #include "game/vorak.h"
 
-struct TreeSettings {
-  double exploration = 0.7;         // the UCT constant
-  std::size_t max_nodes = 1 << 22;  // the tree stops growing here; the search goes on
-  std::uint32_t expand_after = 4;   // visits a leaf takes before its children are added
-  std::uint64_t max_playouts = 0;   // per tree, 0 for no limit: searches that repeat exactly
-};
-
-// What the search found out about one action of a node.
-struct ActionStats {
-  FastPlayout::Move move = FastPlayout::NO_MOVE;
-  std::uint32_t visits = 0;
-  double wins = 0;  // won playouts of the side that plays the action
-};
-
-class TreeSearch {
+class TreeSearch : public TreeReading<TreeSearch> {
  public:
   using Move = FastPlayout::Move;
 
@@ -40,13 +29,6 @@ class TreeSearch {
 
   std::uint64_t playouts() const { return playouts_; }
   std::size_t nodes() const { return nodes_.size(); }
-  // The root's actions, in list order.
-  std::vector<ActionStats> root_actions() const;
-  // The actions below the root's action `first` (the second action of the turn, or the
-  // opponent's turn after a single-action turn); empty when the tree has not grown there.
-  std::vector<ActionStats> actions_after(Move first) const;
-  // The most visited line from the root's action `first`, `first` included, at most `length`.
-  std::vector<Move> line_from(Move first, std::size_t length) const;
 
  private:
   struct Node {
@@ -61,9 +43,12 @@ class TreeSearch {
   // result back up the path.
   void iterate(FastPlayout const& start, Players own);
   std::uint32_t select(Node const& node) const;
-  // Plays random actions by the policy until the game is decided; returns the winner.
-  Players play_out(FastPlayout& p, Players mover);
-  std::uint32_t child_by_move(std::uint32_t node, Move move) const;
+
+  friend class TreeReading<TreeSearch>;
+  NodeView view(std::uint32_t n) const {
+    Node const& node = nodes_[n];
+    return {node.first_child, node.child_count, node.move, node.visits, node.wins};
+  }
 
   TreeSettings settings_;
   boost::random::mt19937 engine_;

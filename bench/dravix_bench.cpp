@@ -17,6 +17,8 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "ai/searcher.h"
+#include "ai/tree_policy.h"
 #include "dravix_version.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -35,13 +37,14 @@ struct Options {
   std::uint64_t steps = 0;  // when set, a clock of this many checks replaces the wall clock
   unsigned threads = 1;     // searchers at once; 0: one per core
   Engine engine = Engine::FLAT;
+  std::optional<Parallel> parallel;  // the tree search's threads: a tree each, or one shared
 };
 
 [[noreturn]] void usage(std::string const& error) {
   std::cerr << "dravix-bench: " << error << "\n"
             << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
                " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
-               " [--reference] [--engine flat|mcts] [--version]\n";
+               " [--reference] [--engine flat|mcts [--parallel root|tree]] [--version]\n";
   std::exit(2);
 }
 
@@ -90,6 +93,9 @@ Options parse(int argc, char** argv) {
       std::optional<Engine> const engine = engine_from(value);
       if (!engine) usage(std::string("bad engine ") + value);
       o.engine = *engine;
+    } else if (arg == "--parallel") {
+      o.parallel = parallel_from(value);
+      if (!o.parallel) usage(std::string("bad parallel form ") + value);
     } else if (arg == "--seed") {
       o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
     } else {
@@ -99,6 +105,7 @@ Options parse(int argc, char** argv) {
   if (!o.board_file.empty() && o.move_count < 0) usage("--board needs --move-count");
   if (o.engine == Engine::MCTS && (o.reference || o.steps > 0))
     usage("the tree search runs on the fast form, for its seconds");
+  if (o.parallel && o.engine != Engine::MCTS) usage("--parallel is for --engine mcts");
   return o;
 }
 
@@ -162,6 +169,14 @@ int main(int argc, char** argv) {
   } else if (o.reference) {
     WallClock const clock(std::time(nullptr) + state.seconds_per_move);
     move = search<ReferencePlayout>(state, clock, program_context(), o.threads);
+  } else if (o.engine == Engine::MCTS) {
+    // As a bot seat runs it, in the parallel form asked for.
+    Searcher searcher(o.seed);
+    SearchSettings settings;
+    settings.engine = Engine::MCTS;
+    settings.threads = o.threads;
+    settings.parallel = o.parallel.value_or(Parallel::ROOT);
+    move = searcher.choose(state, settings);
   } else {
     searchThreads = o.threads;
     searchEngine = o.engine;
@@ -179,6 +194,8 @@ int main(int argc, char** argv) {
             << "playouts: " << state.playouts << " (won " << state.wins << ", lost " << state.losses
             << ")\n"
             << "engine: " << engine_name(o.engine) << "\n";
+  if (o.engine == Engine::MCTS)
+    std::cout << "parallel: " << parallel_name(o.parallel.value_or(Parallel::ROOT)) << "\n";
   if (o.engine == Engine::FLAT)
     std::cout << "average actions per playout: "
               << (state.playouts ? static_cast<double>(playoutActions) / state.playouts : 0.0)

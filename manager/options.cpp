@@ -88,7 +88,9 @@ constexpr OptionEntry OPTIONS[] = {
      "(the Monte-Carlo search of Dravix Bot, in process) or human (a person playing on the page "
      "of --web); default tcp. A bot takes settings: bot:time=S (seconds per turn, 1 to 65535; "
      "default --bot-time), threads=N (searches of the same position at once, 0 for every core; "
-     "default 1), engine=flat (the search); such as bot:time=4,threads=2"},
+     "default 1), engine=flat (the search; default) or mcts (the tree search), parallel=root "
+     "(engine=mcts only: each thread grows a tree of its own; default) or tree (the threads "
+     "grow one tree together); such as bot:time=4,threads=2"},
     {"black", "SEAT", "who plays Black, as for --white; default random"},
     {"games", "N",
      "play a series of N games, a fresh connection for each (default 1); with --web, 0 plays "

@@ -62,6 +62,7 @@ BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& b
       bot_seconds_(bot.seconds),
       bot_threads_(bot.threads),
       bot_engine_(engine_from(bot.engine).value_or(Engine::FLAT)),
+      bot_parallel_(parallel_from(bot.parallel).value_or(Parallel::ROOT)),
       quiet_(quiet),
       searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
 
@@ -87,6 +88,7 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       SearchSettings settings;
       settings.engine = bot_engine_;
       settings.threads = bot_threads_;
+      settings.parallel = bot_parallel_;
       settings.report = !quiet_;
       internal = searcher_->choose(mine, settings);
       break;

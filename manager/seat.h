@@ -69,6 +69,7 @@ class BuiltinSeat : public Seat {
   unsigned short bot_seconds_;
   unsigned bot_threads_;
   Engine bot_engine_;
+  Parallel bot_parallel_;
   bool quiet_;
   Players colour_ = NONE;
   std::unique_ptr<Searcher> searcher_;  // a bot's own, so that games can run side by side

@@ -1,9 +1,11 @@
 #include "manager/seat_settings.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <boost/algorithm/string/join.hpp>
 #include <boost/algorithm/string/split.hpp>
@@ -14,6 +16,14 @@ namespace {
 
 // The engines a bot seat can run; a new engine is one more name here.
 constexpr char const* ENGINES[] = {"flat", "mcts"};
+// How the tree search's threads share a position.
+constexpr char const* PARALLELS[] = {"root", "tree"};
+
+// "a, b" of the names, for a refusal.
+template <std::size_t N>
+std::string listed(char const* const (&names)[N]) {
+  return boost::algorithm::join(std::vector<std::string>(std::begin(names), std::end(names)), ", ");
+}
 
 // A plain decimal number within [low, high], or nothing.
 std::optional<unsigned long> whole_number(std::string const& text, unsigned long low,
@@ -45,13 +55,15 @@ std::optional<std::string> read_setting(std::string const& item, SeatSettings& s
   } else if (key == "engine") {
     if (settings.engine) return std::string("engine is given twice");
     if (std::find(std::begin(ENGINES), std::end(ENGINES), value) == std::end(ENGINES))
-      return "engine takes " +
-             boost::algorithm::join(
-                 std::vector<std::string>(std::begin(ENGINES), std::end(ENGINES)), ", ") +
-             ", not \"" + value + "\"";
+      return "engine takes " + listed(ENGINES) + ", not \"" + value + "\"";
     settings.engine = value;
+  } else if (key == "parallel") {
+    if (settings.parallel) return std::string("parallel is given twice");
+    if (std::find(std::begin(PARALLELS), std::end(PARALLELS), value) == std::end(PARALLELS))
+      return "parallel takes " + listed(PARALLELS) + ", not \"" + value + "\"";
+    settings.parallel = value;
   } else {
-    return "unknown setting \"" + key + "\": a bot seat takes time, threads and engine";
+    return "unknown setting \"" + key + "\": a bot seat takes time, threads, engine and parallel";
   }
   return std::nullopt;
 }
@@ -81,6 +93,12 @@ std::optional<SeatChoice> parse_seat_choice(std::string const& text, std::string
       return std::nullopt;
     }
   }
+  // Only the tree search shares its work among threads in more than one way.
+  if (choice.settings.parallel && choice.settings.engine.value_or("flat") != "mcts") {
+    error = "bot: parallel=" + *choice.settings.parallel +
+            " is a setting of engine=mcts, not of the flat search";
+    return std::nullopt;
+  }
   return choice;
 }
 
@@ -89,6 +107,7 @@ BotSettings bot_settings(SeatSettings const& given, unsigned short default_secon
   bot.seconds = given.seconds.value_or(default_seconds);
   bot.threads = given.threads.value_or(bot.threads);
   bot.engine = given.engine.value_or(bot.engine);
+  bot.parallel = given.parallel.value_or(bot.parallel);
   return bot;
 }
 
@@ -97,6 +116,7 @@ std::string seat_label(SeatKind kind, SeatSettings const& settings) {
   if (settings.seconds) parts.push_back("time=" + std::to_string(*settings.seconds));
   if (settings.threads) parts.push_back("threads=" + std::to_string(*settings.threads));
   if (settings.engine) parts.push_back("engine=" + *settings.engine);
+  if (settings.parallel) parts.push_back("parallel=" + *settings.parallel);
   std::string const name = seat_kind_name(kind);
   return parts.empty() ? name : name + ":" + boost::algorithm::join(parts, ",");
 }

@@ -1,4 +1,5 @@
-// A seat as the command line names it, with its settings: "bot:time=4,threads=2,engine=flat".
+// A seat as the command line names it, with its settings: "bot:time=4,threads=2,engine=flat",
+// "bot:engine=mcts,parallel=tree".
 #ifndef DRAVIX_MANAGER_SEAT_SETTINGS_H
 #define DRAVIX_MANAGER_SEAT_SETTINGS_H
 
@@ -15,7 +16,8 @@ struct SeatSettings {
   std::optional<unsigned short> seconds;  // time=
   std::optional<unsigned> threads;        // threads=
   std::optional<std::string> engine;      // engine=
-  bool empty() const { return !seconds && !threads && !engine; }
+  std::optional<std::string> parallel;    // parallel=, only with engine=mcts
+  bool empty() const { return !seconds && !threads && !engine && !parallel; }
 };
 
 // What a bot seat's search runs with.
@@ -23,6 +25,7 @@ struct BotSettings {
   unsigned short seconds = 1;  // thinking time per turn
   unsigned threads = 1;        // searchers of one position at once; 0: every core
   std::string engine = "flat";
+  std::string parallel = "root";  // the tree search's threads: a tree each, or one shared
 };
 
 struct SeatChoice {

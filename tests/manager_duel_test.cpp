@@ -64,6 +64,7 @@ TEST(seat_settings, good_texts_give_the_kind_settings_and_label) {
   struct Case {
     std::string text, label;    // the label names the kind
     unsigned seconds, threads;  // with --bot-time 3
+    std::string engine = "flat", parallel = "root";
   };
   std::vector<Case> const cases = {
       {"random", "random", 3, 1},
@@ -71,6 +72,10 @@ TEST(seat_settings, good_texts_give_the_kind_settings_and_label) {
       {"bot:threads=2,time=65535", "bot:time=65535,threads=2", 65535, 2},
       {"bot:threads=0", "bot:threads=0", 3, 0},
       {"bot:engine=flat,threads=256,time=1", "bot:time=1,threads=256,engine=flat", 1, 256},
+      {"bot:engine=mcts", "bot:engine=mcts", 3, 1, "mcts", "root"},
+      {"bot:parallel=tree,threads=2,engine=mcts", "bot:threads=2,engine=mcts,parallel=tree", 3, 2,
+       "mcts", "tree"},
+      {"bot:engine=mcts,parallel=root", "bot:engine=mcts,parallel=root", 3, 1, "mcts", "root"},
   };
   for (Case const& c : cases) {
     std::string error;
@@ -80,7 +85,8 @@ TEST(seat_settings, good_texts_give_the_kind_settings_and_label) {
     BotSettings const bot = bot_settings(choice->settings, 3);
     EXPECT_EQ(bot.seconds, c.seconds) << c.text;
     EXPECT_EQ(bot.threads, c.threads) << c.text;
-    EXPECT_EQ(bot.engine, "flat") << c.text;
+    EXPECT_EQ(bot.engine, c.engine) << c.text;
+    EXPECT_EQ(bot.parallel, c.parallel) << c.text;
   }
 }
 
@@ -95,7 +101,11 @@ TEST(seat_settings, bad_texts_are_refused_with_the_reason) {
       {"bot:threads=257", "threads takes"},
       {"bot:threads=+2", "threads takes"},
       {"bot:engine=deep", "engine takes flat"},
-      {"bot:time=2,time=3", "time is given twice"}};
+      {"bot:time=2,time=3", "time is given twice"},
+      {"bot:parallel=tree", "parallel=tree is a setting of engine=mcts"},
+      {"bot:engine=flat,parallel=root", "parallel=root is a setting of engine=mcts"},
+      {"bot:engine=mcts,parallel=leaf", "parallel takes root, tree, not \"leaf\""},
+      {"bot:parallel=tree,engine=mcts,parallel=tree", "parallel is given twice"}};
   for (auto const& [text, reason] : cases) {
     std::string error;
     EXPECT_FALSE(parse_seat_choice(text, error)) << text;

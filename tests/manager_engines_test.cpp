@@ -1,15 +1,19 @@
 // The tree search as a player: whole games under the referee against the built-in players,
-// its time bound, its report, its threads and the wins it must not miss. How strong it is
-// belongs to duels, not to these tests.
+// its time bound, its report, its threads and the wins it must not miss, in both parallel forms;
+// and the shared tree's bounds. How strong it is belongs to duels, not to these tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
 
+#include "ai/shared_tree.h"
 #include "ai/tree_engine.h"
 #include "manager/players.h"
 #include "manager/referee.h"
@@ -21,17 +25,22 @@ using namespace manager;
 
 namespace {
 
-TreeSettings quick(std::uint64_t playouts) {
+TreeSettings quick(std::uint64_t playouts, Parallel parallel = Parallel::ROOT) {
   TreeSettings settings;
   settings.max_playouts = playouts;
+  settings.parallel = parallel;
   return settings;
 }
 
-// Plays one game of the tree search (as `colour`) against `opponent` from the setup of
-// `seed`; returns the referee at the end.
-Referee play(std::uint32_t seed, Players colour, SeatKind opponent) {
+// The forms to test, each with the threads it runs on: the shared tree is only shared with two.
+constexpr std::pair<Parallel, unsigned> FORMS[] = {{Parallel::ROOT, 1}, {Parallel::TREE, 2}};
+
+// Plays one game of the tree search (as `colour`, in the form `parallel` with `threads`
+// threads) against `opponent` from the setup of `seed`; returns the referee at the end.
+Referee play(std::uint32_t seed, Players colour, SeatKind opponent, Parallel parallel,
+             unsigned threads) {
   Referee ref(random_setup(seed));
-  TreeEngine engine(seed, quick(300));
+  TreeEngine engine(seed, quick(300, parallel));
   boost::random::mt19937 other(seed);
   while (!ref.over()) {
     Vorak position = ref.position();
@@ -39,7 +48,7 @@ Referee play(std::uint32_t seed, Players colour, SeatKind opponent) {
     position.seconds_per_move = 5;
     std::string move;
     if (ref.to_move() == colour)
-      move = engine.choose(position, 1, nullptr);
+      move = engine.choose(position, threads, nullptr);
     else if (opponent == SeatKind::GREEDY)
       move = choose_greedy(position, ref.to_move(), other);
     else
@@ -54,51 +63,84 @@ Referee play(std::uint32_t seed, Players colour, SeatKind opponent) {
 }  // namespace
 
 TEST(tree_engine, plays_only_legal_actions_against_the_built_in_players) {
-  for (SeatKind opponent : {SeatKind::RANDOM, SeatKind::GREEDY})
-    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
-      Referee const ref = play(seed, seed % 2 ? WHITE : BLACK, opponent);
-      EXPECT_TRUE(ref.reason() == Reason::ELIMINATION || ref.reason() == Reason::NO_CAPTURE)
-          << "seed " << seed << ": " << reason_name(ref.reason()) << " " << ref.detail();
-    }
+  for (auto [parallel, threads] : FORMS)
+    for (SeatKind opponent : {SeatKind::RANDOM, SeatKind::GREEDY})
+      for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(parallel_name(parallel));
+        Referee const ref = play(seed, seed % 2 ? WHITE : BLACK, opponent, parallel, threads);
+        EXPECT_TRUE(ref.reason() == Reason::ELIMINATION || ref.reason() == Reason::NO_CAPTURE)
+            << "seed " << seed << ": " << reason_name(ref.reason()) << " " << ref.detail();
+      }
 }
 
 TEST(tree_engine, keeps_to_the_turns_time_and_answers_the_second_action_at_once) {
-  Vorak position = random_setup(3);
-  position.execute_move(legal_actions(position, WHITE).front(), false);  // Black's turn now
-  position.own_player = BLACK;
-  position.seconds_per_move = 1;
-  TreeEngine engine(3);
-  std::ostringstream report;
-  auto const start = std::chrono::steady_clock::now();
-  std::string const first = engine.choose(position, 2, &report);
-  position.execute_move(first, false);
-  std::ostringstream quiet;
-  std::string const second = engine.choose(position, 2, &quiet);
-  auto const took = std::chrono::steady_clock::now() - start;
-  // A little beyond the second for the threads to be joined on a loaded machine, no more.
-  EXPECT_LT(took, std::chrono::milliseconds(1100));
-  EXPECT_GT(position.playouts, 0u);
-  EXPECT_EQ(quiet.str(), "");
-  std::string const text = report.str();
-  EXPECT_TRUE(text.rfind("Dravix Bot looks confident.\nTree search: ", 0) == 0 ||
-              text.rfind("Dravix Bot looks concerned.\nTree search: ", 0) == 0)
-      << text;
-  EXPECT_NE(text.find(" " + std::to_string(position.playouts) + " playouts"), std::string::npos)
-      << text;
-  std::vector<std::string> const seconds = legal_actions(position, BLACK);
-  EXPECT_NE(std::find(seconds.begin(), seconds.end(), second), seconds.end()) << second;
+  for (auto [parallel, threads] : FORMS) {
+    SCOPED_TRACE(parallel_name(parallel));
+    Vorak position = random_setup(3);
+    position.execute_move(legal_actions(position, WHITE).front(), false);  // Black's turn now
+    position.own_player = BLACK;
+    position.seconds_per_move = 1;
+    TreeEngine engine(3, quick(0, parallel));
+    std::ostringstream report;
+    auto const start = std::chrono::steady_clock::now();
+    std::string const first = engine.choose(position, 2, &report);
+    position.execute_move(first, false);
+    std::ostringstream quiet;
+    std::string const second = engine.choose(position, 2, &quiet);
+    auto const took = std::chrono::steady_clock::now() - start;
+    // A little beyond the second for the threads to be joined on a loaded machine, no more.
+    EXPECT_LT(took, std::chrono::milliseconds(1100));
+    EXPECT_GT(position.playouts, 0u);
+    EXPECT_EQ(quiet.str(), "");
+    std::string const text = report.str();
+    EXPECT_TRUE(text.rfind("Dravix Bot looks confident.\nTree search: ", 0) == 0 ||
+                text.rfind("Dravix Bot looks concerned.\nTree search: ", 0) == 0)
+        << text;
+    EXPECT_NE(text.find(" " + std::to_string(position.playouts) + " playouts"), std::string::npos)
+        << text;
+    std::vector<std::string> const seconds = legal_actions(position, BLACK);
+    EXPECT_NE(std::find(seconds.begin(), seconds.end(), second), seconds.end()) << second;
+  }
 }
 
 TEST(tree_engine, threads_each_grow_a_tree_and_count_together) {
+  for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
+    SCOPED_TRACE(parallel_name(parallel));
+    Vorak position = random_setup(8);
+    position.own_player = WHITE;
+    position.seconds_per_move = 30;
+    TreeEngine engine(8, quick(400, parallel));
+    std::string const move = engine.choose(position, 3, nullptr);
+    EXPECT_EQ(position.playouts, 3u * 400u);
+    EXPECT_EQ(position.wins + position.losses, position.playouts);
+    std::vector<std::string> const legal = legal_actions(position, WHITE);
+    EXPECT_NE(std::find(legal.begin(), legal.end(), move), legal.end()) << move;
+  }
+}
+
+// Two threads fill a small tree: it grows up to the cap and no further, the playouts go on from
+// its leaves, and every one of them reaches the root's actions once, none lost between the
+// threads. A second search starts afresh in the same nodes.
+TEST(shared_tree, stays_within_its_cap_and_counts_every_playout_once) {
   Vorak position = random_setup(8);
   position.own_player = WHITE;
-  position.seconds_per_move = 30;
-  TreeEngine engine(8, quick(400));
-  std::string const move = engine.choose(position, 3, nullptr);
-  EXPECT_EQ(position.playouts, 3u * 400u);
-  EXPECT_EQ(position.wins + position.losses, position.playouts);
-  std::vector<std::string> const legal = legal_actions(position, WHITE);
-  EXPECT_NE(std::find(legal.begin(), legal.end(), move), legal.end()) << move;
+  TreeSettings settings;
+  settings.max_nodes = 400;
+  SharedTree tree(settings);
+  for (std::uint64_t playouts : {1500u, 700u}) {
+    tree.run(position, {playouts, playouts + 1}, std::time(nullptr) + 60, playouts);
+    EXPECT_EQ(tree.playouts(), 2 * playouts);
+    EXPECT_LE(tree.nodes(), settings.max_nodes);
+    EXPECT_GT(tree.nodes(), settings.max_nodes - FastPlayout::MAX_MOVES);
+    std::vector<ActionStats> const actions = tree.root_actions();
+    EXPECT_GT(tree.nodes(), 1 + actions.size());  // grown below the root's actions
+    std::uint64_t visits = 0;
+    for (ActionStats const& a : actions) {
+      visits += a.visits;
+      EXPECT_LE(a.wins, a.visits);
+    }
+    EXPECT_EQ(visits, 2 * playouts);
+  }
 }
 
 TEST(tree_engine, takes_a_win_within_the_turn_without_searching) {

@@ -141,17 +141,17 @@ TEST(hostile_stream, a_turn_before_the_board_ends_the_game_without_a_move) {
 
 TEST(hostile_text, control_characters_are_shown_escaped) {
   Outcome const o = against([](Peer& peer) {
-    peer.send("Chat{\x1b]0;owned\x07\x1b[2J\tok\xc2\x9b}\n");
+    peer.send("Chat{\x1b]0;owned\x07\x1b[2J\tok\x7f~\xc2\x9b}\n");
     peer.line();
     peer.send("BoardState{" + BOARD + "}\nMove{\x1b[31m}\n");
   });
   EXPECT_NE(o.out.find("Received the following message: Chat{\\x1b]0;owned\\x07\\x1b[2J\tok"
-                       "\\xc2\\x9b}\n"),
+                       "\\x7f~\\xc2\\x9b}\n"),
             std::string::npos)
       << o.out;
   expect_no_contest(o, "\"\\x1b[31m\"");
   for (std::string const* stream : {&o.out, &o.err})
-    EXPECT_EQ(stream->find_first_of("\x1b\x07"), std::string::npos) << *stream;
+    EXPECT_EQ(stream->find_first_of("\x1b\x07\x7f"), std::string::npos) << *stream;
 }
 
 TEST(hostile_stream, a_chat_reply_that_cannot_be_sent_still_uses_up_the_first_wording) {

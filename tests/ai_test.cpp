@@ -8,6 +8,7 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -919,4 +920,21 @@ TEST(tree_search, won_playouts_read_as_a_sure_win) {
   EXPECT_TRUE(contains(legal_actions(state, BLACK), move)) << move;
   EXPECT_EQ(report.str().rfind("Dravix Bot looks confident.\n", 0), 0u) << report.str();
   EXPECT_NE(report.str().find("won 100.0%"), std::string::npos) << report.str();
+}
+
+TEST(tree_search, plays_its_most_visited_action) {
+  // The chosen action is the one the tree visited most, so at least its share of the playouts.
+  Vorak state = played_position(5, 24);
+  TreeSettings settings;
+  settings.max_playouts = 4000;
+  std::ostringstream report;
+  TreeEngine(3, settings).choose(state, 1, &report);
+  std::smatch m;
+  std::string const text = report.str();
+  ASSERT_TRUE(std::regex_search(
+      text, m, std::regex(R"(Tree search: (\d+) playouts, \d+ nodes; \S+ played (\d+) times)")))
+      << text;
+  std::size_t const actions = by_action(state, state.own_player, 1, CAPTURE).size();
+  ASSERT_GT(actions, 1u);
+  EXPECT_GE(std::stoul(m[2]) * actions, std::stoul(m[1])) << text;
 }

@@ -241,7 +241,7 @@ TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
 TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
   ClientGame const game = client_game(3, [](Vorak const&, Players, int) {
     std::string lines =
-        "Chat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff ok}\r\n";
+        "Chat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff \x7f~ ok}\r\n";
     for (int i = 0; i < 2 * TcpSeat::MAX_NOTICES; ++i) lines += "Chat{again}\r\n";
     return Answer{Answer::RAW, lines + "Move{" + std::string(60 * 1024, '9') + "}\r\n"};
   });
@@ -251,7 +251,7 @@ TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
   ASSERT_EQ(log.size(), TcpSeat::MAX_NOTICES + 1u);
   EXPECT_EQ(log[0],
             "White says: \\x1b]0;pwned\\x07\\x1b[2J\\x1b[31mred\\x0d\\xc2\\x9b \\xe2\\x80\\xae "
-            "\\xff ok");
+            "\\xff \\x7f~ ok");
   EXPECT_NE(log.back().find("dropped"), std::string::npos) << log.back();
   ASSERT_TRUE(record.refused);
   EXPECT_EQ(record.refused->move,

@@ -37,8 +37,7 @@ std::string field(char const* name, T const& a, T const& b) {
   return std::string(name) + " differs: " + std::to_string(a) + " vs " + std::to_string(b);
 }
 
-}  // namespace
-
+// The first cell in which two boards differ.
 std::string board_difference(Vorak const& a, Vorak const& b) {
   for (int r = 0; r < Vorak::SIZE; ++r)
     for (int c = 0; c < Vorak::SIZE; ++c) {
@@ -48,6 +47,8 @@ std::string board_difference(Vorak const& a, Vorak const& b) {
     }
   return "";
 }
+
+}  // namespace
 
 std::string position_difference(Vorak const& a, Vorak const& b) {
   static char const* const tally_names[] = {"white_voraks", "white_moriels", "white_wemms",

@@ -9,8 +9,6 @@
 
 namespace support {
 
-// The first cell in which two boards differ.
-std::string board_difference(Vorak const& a, Vorak const& b);
 // The first field of the whole state in which two states differ, the board included.
 std::string state_difference(Vorak const& a, Vorak const& b);
 // The same but for the search's tallies (playouts, wins, losses), which every search rewrites.

@@ -4,6 +4,7 @@
 #ifndef DRAVIX_AI_SEARCHER_H
 #define DRAVIX_AI_SEARCHER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,6 +21,15 @@ struct SearchSettings {
   // When set, each thread's search ends after this many clock checks (the tree search: this
   // many playouts per tree) instead of at the deadline, so that a search repeats exactly.
   std::uint64_t steps = 0;
+  // The tree search only. Its thinking time per turn in seconds, fractions allowed; 0 takes
+  // the position's whole `seconds_per_move`.
+  double seconds = 0;
+  // The most memory its trees may take, in MiB; 0 for the default.
+  std::size_t tree_memory_mb = 0;
+  // End the turn when the calendar second reaches the start's second plus the thinking time,
+  // as the flat search does, rather than by its own monotonic clock: engines compared on one
+  // clock.
+  bool calendar_clock = false;
 };
 
 class Searcher {

@@ -6,7 +6,7 @@
 
 #include "ai/playout.h"
 #include "ai/search.h"
-#include "ai/tree_engine.h"
+#include "ai/tree/engine.h"
 
 unsigned searchThreads = 1;
 std::uint64_t searchSteps = 0;
@@ -26,7 +26,7 @@ std::string Vorak::monte_carlo() {
   if (searchEngine == Engine::MCTS) {
     // One tree engine for the run, seeded once from the program's engine: it keeps the turn's
     // trees between the turn's two actions.
-    static TreeEngine tree(gen());
+    static TreeEngine tree(gen(), treeSettings);
     return tree.choose(*this, searchThreads, &std::cout);
   }
   if (move_count % 2 == 1) return get_best_move();

@@ -249,6 +249,23 @@ void FastPlayout::execute(Move move) {
   });
 }
 
+FastPlayout::ActionFacts FastPlayout::facts(Move move) const {
+  int const from = move & 0xFF, to = move >> 8;
+  Cell const moved = cell_[from], covered = cell_[to];
+  ActionFacts facts;
+  facts.capture = owner_of(moved) != owner_of(covered);
+  facts.target = static_cast<Pieces>(kind_of(covered));
+  unsigned const height =
+      facts.capture ? height_of(moved) : std::min(height_of(moved) + height_of(covered), 65535u);
+  unsigned const other = opponent_of(static_cast<Players>(owner_of(moved)));
+  // The lines from the new cell once the source is empty; a stack no higher takes it.
+  std::uint64_t const after = occupied() & ~bit(from);
+  for_each_line(after, to, [&](int t, int) {
+    if (owner_of(cell_[t]) == other && height_of(cell_[t]) >= height) facts.exposed = true;
+  });
+  return facts;
+}
+
 FastPlayout::Lines FastPlayout::captures(Players mover) const {
   int const other = opponent_of(mover) << 2;
   Lines lines;

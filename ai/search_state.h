@@ -37,7 +37,7 @@ extern unsigned searchThreads;
 extern std::uint64_t searchSteps;
 
 // How the program chooses its actions: the flat search over opening sequences (the default), or
-// the tree search (ai/tree_engine.h).
+// the tree search (ai/tree/engine.h).
 enum class Engine { FLAT, MCTS };
 extern Engine searchEngine;
 // "flat" or "mcts", and back; nothing for another name.

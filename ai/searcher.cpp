@@ -5,7 +5,7 @@
 
 #include "ai/playout.h"
 #include "ai/search.h"
-#include "ai/tree_engine.h"
+#include "ai/tree/engine.h"
 
 struct Searcher::Tables {
   explicit Tables(std::uint32_t seed) : engine(seed) {}
@@ -13,19 +13,35 @@ struct Searcher::Tables {
   SequenceTable best;
   SequenceTable worst;
   std::unique_ptr<TreeEngine> tree;  // made at the first request for the tree search
-  TreeSettings tree_settings;        // the settings it was made with
 };
+
+namespace {
+
+TreeSettings tree_settings(SearchSettings const& settings) {
+  TreeSettings tree;
+  tree.max_playouts = settings.steps;
+  tree.parallel = settings.parallel;
+  tree.seconds = settings.seconds;
+  tree.memory_mb = settings.tree_memory_mb;
+  tree.calendar_clock = settings.calendar_clock;
+  return tree;
+}
+
+bool same(TreeSettings const& a, TreeSettings const& b) {
+  return a.max_playouts == b.max_playouts && a.parallel == b.parallel && a.seconds == b.seconds &&
+         a.memory_mb == b.memory_mb && a.calendar_clock == b.calendar_clock;
+}
+
+}  // namespace
 
 Searcher::Searcher(std::uint32_t seed) : tables_(std::make_unique<Tables>(seed)) {}
 Searcher::~Searcher() = default;
 
 std::string Searcher::choose(Vorak& position, SearchSettings const& settings) {
   if (settings.engine == Engine::MCTS) {
-    TreeSettings& tree = tables_->tree_settings;
-    if (!tables_->tree || tree.max_playouts != settings.steps ||
-        tree.parallel != settings.parallel) {
-      tree.max_playouts = settings.steps;
-      tree.parallel = settings.parallel;
+    TreeSettings const tree = tree_settings(settings);
+    if (!tables_->tree || !same(tables_->tree->settings(), tree)) {
+      tables_->tree.reset();  // its trees freed before the new engine's are made
       tables_->tree = std::make_unique<TreeEngine>(tables_->engine(), tree);
     }
     return tables_->tree->choose(position, settings.threads,

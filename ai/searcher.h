@@ -10,7 +10,7 @@
 #include <string>
 
 #include "ai/search_state.h"
-#include "ai/tree_policy.h"
+#include "ai/tree/settings.h"
 #include "game/vorak.h"
 
 struct SearchSettings {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ai/search_state.h"
+#include "ai/tree/engine.h"
 #include "app/config.h"
 #include "app/options.h"
 #include "match/match.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     return *status;
   searchThreads = options.threads;
   searchEngine = engine_from(options.engine).value_or(Engine::FLAT);
+  treeSettings = options.tree;
   if (options.scripted)
     return play_scripted(play_game, options.address, options.port, options.seconds, options.games);
   return play_matches(play_game);

@@ -1,5 +1,10 @@
 #include "app/options.h"
 
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include <CLI/CLI.hpp>
 
 #include "dravix_version.h"
@@ -7,6 +12,9 @@
 namespace {
 
 constexpr unsigned MAX_THREADS = 1024;
+// Thinking time: whole seconds for the flat search; the tree search's own clock takes fractions.
+constexpr double MOST_SECONDS = 3600;
+constexpr double FEWEST_TREE_SECONDS = 0.05;
 
 char const* const DESCRIPTION =
     "Plays Vorak against the Corvane Game Manager. Without --address, --port, --seconds or\n"
@@ -36,7 +44,34 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
       ->check(CLI::IsMember({"flat", "mcts"}).description(""))
       ->type_name("NAME")
       ->multi_option_policy(last);
+  std::string const tree = "The tree search (--engine mcts)";
+  std::size_t memory_mb = 0;
+  CLI::Option* const memory =
+      app.add_option("--tree-memory", memory_mb,
+                     "the most memory its trees take, in MiB (default " +
+                         std::to_string(TreeSettings::DEFAULT_MEMORY_MB) + ")")
+          ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20).description(""))
+          ->type_name("MB")
+          ->group(tree)
+          ->multi_option_policy(last);
+  std::string clock = "turn";
+  CLI::Option* const clock_option =
+      app.add_option("--clock", clock,
+                     "turn (the default): its own clock from the turn's request, a safety margin "
+                     "short of the time; calendar: the flat search's calendar second")
+          ->check(CLI::IsMember({"turn", "calendar"}).description(""))
+          ->type_name("NAME")
+          ->group(tree)
+          ->multi_option_policy(last);
+  std::vector<std::string> tuning;
+  CLI::Option* const tune_option =
+      app.add_option("--tune", tuning,
+                     "a constant of the search, for strength tests: exploration, widening, "
+                     "priors, solver or expand_after")
+          ->type_name("KEY=VALUE")
+          ->group(tree);
   std::string const scripted = "Answers for scripts";
+  double seconds = options.seconds;
   CLI::Option* const given[] = {
       app.add_option("--address", options.address,
                      "the game manager's host, IPv4 or IPv6 address (default 127.0.0.1)")
@@ -48,8 +83,18 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
           ->type_name("P")
           ->group(scripted)
           ->multi_option_policy(last),
-      app.add_option("--seconds", options.seconds, "thinking time per turn (default 40)")
-          ->check(CLI::Range(1, 65535).description(""))
+      app.add_option("--seconds", seconds,
+                     "thinking time per turn, whole seconds from 1 to 3600 (default 40); with "
+                     "--engine mcts fractions from 0.05")
+          ->check(CLI::Validator(
+              [](std::string& text) {
+                double value = 0;
+                if (!CLI::detail::lexical_cast(text, value) || !(value >= FEWEST_TREE_SECONDS) ||
+                    !(value <= MOST_SECONDS))
+                  return "Value " + text + " not in range 0.05 to 3600";
+                return std::string();
+              },
+              ""))
           ->type_name("S")
           ->group(scripted)
           ->multi_option_policy(last),
@@ -75,6 +120,24 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
     err << "dravix-bot: --address: a host name or an address is needed\nTry 'dravix-bot --help'.\n";
     return 2;
   }
+  auto refuse = [&](std::string const& why) {
+    err << "dravix-bot: " << why << "\nTry 'dravix-bot --help'.\n";
+    return 2;
+  };
+  bool const tree_search = options.engine == "mcts";
+  if (!tree_search) {
+    for (CLI::Option const* option : {memory, clock_option, tune_option})
+      if (option->count() > 0) return refuse(option->get_name() + ": only with --engine mcts");
+    if (seconds != static_cast<unsigned short>(seconds) || seconds < 1)
+      return refuse("--seconds: whole seconds, from 1, unless with --engine mcts");
+  }
+  for (std::string const& item : tuning)
+    if (std::optional<std::string> const refused = tune(options.tree, item))
+      return refuse("--tune: " + *refused);
+  options.tree.memory_mb = memory_mb;
+  options.tree.calendar_clock = clock == "calendar";
+  options.seconds = static_cast<unsigned short>(std::ceil(seconds));
+  if (tree_search && given[2]->count() > 0) options.tree.seconds = seconds;
   for (CLI::Option const* option : given)
     if (option->count() > 0) options.scripted = true;
   return std::nullopt;

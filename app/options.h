@@ -7,15 +7,20 @@
 #include <ostream>
 #include <string>
 
+#include "ai/tree/settings.h"
+
 struct BotOptions {
   unsigned threads = 1;         // searchers of each position at once; 0: one per core
   std::string engine = "flat";  // "flat" or "mcts"
+  // The tree search's settings (--tree-memory, --clock, --tune) and, with --seconds, its
+  // thinking time to the fraction of a second.
+  TreeSettings tree;
   // Set when any of the options below was given: the bot then asks nothing and reads nothing
   // from standard input, and plays `games` games.
   bool scripted = false;
   std::string address = "127.0.0.1";
   unsigned short port = 2525;
-  unsigned short seconds = 40;
+  unsigned short seconds = 40;  // whole seconds, a fraction rounded up
   int games = 1;
 };
 

@@ -18,7 +18,8 @@
 #include "ai/reference_playout.h"
 #include "ai/search.h"
 #include "ai/searcher.h"
-#include "ai/tree_policy.h"
+#include "ai/tree/engine.h"
+#include "ai/tree/settings.h"
 #include "dravix_version.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -38,13 +39,15 @@ struct Options {
   unsigned threads = 1;     // searchers at once; 0: one per core
   Engine engine = Engine::FLAT;
   std::optional<Parallel> parallel;  // the tree search's threads: a tree each, or one shared
+  TreeSettings tree;                 // the tree search's constants, as --tune sets them
 };
 
 [[noreturn]] void usage(std::string const& error) {
   std::cerr << "dravix-bench: " << error << "\n"
             << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
                " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
-               " [--reference] [--engine flat|mcts [--parallel root|tree]] [--version]\n";
+               " [--reference] [--engine flat|mcts [--parallel root|tree] [--tune KEY=VALUE]...]"
+               " [--version]\n";
   std::exit(2);
 }
 
@@ -96,6 +99,8 @@ Options parse(int argc, char** argv) {
     } else if (arg == "--parallel") {
       o.parallel = parallel_from(value);
       if (!o.parallel) usage(std::string("bad parallel form ") + value);
+    } else if (arg == "--tune") {
+      if (std::optional<std::string> const refused = tune(o.tree, value)) usage(*refused);
     } else if (arg == "--seed") {
       o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
     } else {
@@ -128,6 +133,44 @@ void advance_to_midgame(Vorak& state, std::uint32_t seed) {
   state.own_player = turn_mover;
 }
 
+struct Measured {
+  std::string move;
+  double seconds = 0;
+  double cpu_seconds = 0;
+  std::uint32_t playouts = 0;
+  double per_cpu_second() const { return cpu_seconds > 0 ? playouts / cpu_seconds : 0.0; }
+};
+
+// One search of `state` by `engine` as the options say; its tallies are written into `state`.
+Measured measure(Vorak& state, Options const& o, Engine engine) {
+  Measured m;
+  std::clock_t const cpu_start = std::clock();
+  auto const start = std::chrono::steady_clock::now();
+  if (o.steps > 0) {
+    // Every thread gets the same number of clock checks.
+    StepClock const clock{o.steps};
+    m.move = o.reference ? search<ReferencePlayout>(state, clock, program_context(), o.threads)
+                         : search<FastPlayout>(state, clock, program_context(), o.threads);
+  } else if (o.reference) {
+    WallClock const clock(std::time(nullptr) + state.seconds_per_move);
+    m.move = search<ReferencePlayout>(state, clock, program_context(), o.threads);
+  } else if (engine == Engine::MCTS) {
+    // As the bot runs it, in the parallel form asked for.
+    TreeSettings settings = o.tree;
+    settings.parallel = o.parallel.value_or(Parallel::ROOT);
+    TreeEngine tree(o.seed, settings);
+    m.move = tree.choose(state, o.threads, &std::cout);
+  } else {
+    searchThreads = o.threads;
+    searchEngine = engine;
+    m.move = state.monte_carlo();
+  }
+  m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  m.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+  m.playouts = state.playouts;
+  return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,33 +201,10 @@ int main(int argc, char** argv) {
   state.print_piece_counts();
 
   gen.seed(o.seed);
-  std::clock_t const cpu_start = std::clock();
-  auto const start = std::chrono::steady_clock::now();
-  std::string move;
-  if (o.steps > 0) {
-    // Every thread gets the same number of clock checks.
-    StepClock const clock{o.steps};
-    move = o.reference ? search<ReferencePlayout>(state, clock, program_context(), o.threads)
-                       : search<FastPlayout>(state, clock, program_context(), o.threads);
-  } else if (o.reference) {
-    WallClock const clock(std::time(nullptr) + state.seconds_per_move);
-    move = search<ReferencePlayout>(state, clock, program_context(), o.threads);
-  } else if (o.engine == Engine::MCTS) {
-    // As a bot seat runs it, in the parallel form asked for.
-    Searcher searcher(o.seed);
-    SearchSettings settings;
-    settings.engine = Engine::MCTS;
-    settings.threads = o.threads;
-    settings.parallel = o.parallel.value_or(Parallel::ROOT);
-    move = searcher.choose(state, settings);
-  } else {
-    searchThreads = o.threads;
-    searchEngine = o.engine;
-    move = state.monte_carlo();
-  }
-  auto const stop = std::chrono::steady_clock::now();
-  double const seconds = std::chrono::duration<double>(stop - start).count();
-  double const cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+  Vorak const position = state;
+  Measured const measured = measure(state, o, o.engine);
+  std::string const& move = measured.move;
+  double const seconds = measured.seconds;
 
   unsigned const threads =
       o.threads ? o.threads : std::max(1u, std::thread::hardware_concurrency());
@@ -205,7 +225,18 @@ int main(int argc, char** argv) {
             << "\n"
             // Processor time of all threads where the C library measures it (elapsed time on
             // Windows): the rate of one thread undisturbed by other programs.
-            << "playouts per CPU second: "
-            << static_cast<long>(cpu_seconds > 0 ? state.playouts / cpu_seconds : 0.0) << "\n";
+            << "playouts per CPU second: " << static_cast<long>(measured.per_cpu_second()) << "\n";
+  if (o.engine == Engine::MCTS) {
+    // The flat search on the same position and threads right after, so that the two rates
+    // meet the same machine.
+    Vorak flat = position;
+    Measured const other = measure(flat, o, Engine::FLAT);
+    std::cout << "flat search, playouts per CPU second: "
+              << static_cast<long>(other.per_cpu_second()) << "\n"
+              << "tree search against flat search: "
+              << (other.per_cpu_second() > 0 ? measured.per_cpu_second() / other.per_cpu_second()
+                                             : 0.0)
+              << "\n";
+  }
   return 0;
 }

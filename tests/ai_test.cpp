@@ -22,7 +22,7 @@
 #include "ai/reference_playout.h"
 #include "ai/search.h"
 #include "ai/searcher.h"
-#include "ai/tree_engine.h"
+#include "ai/tree/engine.h"
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"

@@ -309,6 +309,14 @@ TEST(options, command_lines) {
       {{"--engine", "deep"}, 2, 1, "", "--engine: deep not in {flat,mcts}"},
       {{"--port", "0"}, 2, 1, "", "--port: Value 0 not in range 1 to 65535"},
       {{"--seconds", "0"}, 2, 1, "", "--seconds: Value 0 not in range"},
+      {{"--seconds", "3601"}, 2, 1, "", "--seconds: Value 3601 not in range 0.05 to 3600"},
+      {{"--seconds", "0.5"}, 2, 1, "", "--seconds: whole seconds, from 1, unless with --engine"},
+      {{"--engine", "mcts", "--seconds", "0.5"}, -1, 1, "", "", true},
+      {{"--engine", "mcts", "--seconds", "0.04"}, 2, 1, "", "Value 0.04 not in range"},
+      {{"--tree-memory", "64"}, 2, 1, "", "--tree-memory: only with --engine mcts"},
+      {{"--engine", "mcts", "--tree-memory", "0"}, 2, 1, "", "Value 0 not in range 1 to"},
+      {{"--engine", "mcts", "--tune", "solver=2"}, 2, 1, "", "--tune: solver takes 0 or 1"},
+      {{"--engine", "mcts", "--clock", "sundial"}, 2, 1, "", "--clock: sundial not in"},
       {{"--games", "0"}, 2, 1, "", "--games: Value 0 not in range"},
       {{"--address", ""}, 2, 1, "", "--address: a host name or an address is needed"},
       {{"--verbose"},
@@ -339,4 +347,20 @@ TEST(options, command_lines) {
         EXPECT_NE(text.find(expected), std::string::npos) << line << ": " << text;
     }
   }
+}
+
+TEST(options, tree_search_settings_reach_the_tree_search) {
+  char const* argv[] = {"dravix-bot",    "--engine", "mcts",           "--seconds", "0.5",
+                        "--tree-memory", "64",       "--clock",        "calendar",  "--tune",
+                        "priors=0",      "--tune",   "exploration=1.5"};
+  BotOptions options;
+  std::ostringstream out, err;
+  ASSERT_FALSE(parse_bot_options(13, argv, options, out, err)) << err.str();
+  EXPECT_EQ(options.seconds, 1);  // the rules' whole seconds, rounded up
+  EXPECT_EQ(options.tree.seconds, 0.5);
+  EXPECT_EQ(options.tree.memory_mb, 64u);
+  EXPECT_TRUE(options.tree.calendar_clock);
+  EXPECT_FALSE(options.tree.priors);
+  EXPECT_TRUE(options.tree.solver);
+  EXPECT_EQ(options.tree.exploration, 1.5);
 }

@@ -13,8 +13,8 @@
 
 #include <boost/random/mersenne_twister.hpp>
 
-#include "ai/shared_tree.h"
-#include "ai/tree_engine.h"
+#include "ai/tree/engine.h"
+#include "ai/tree/search.h"
 #include "manager/players.h"
 #include "manager/referee.h"
 #include "manager/seat.h"
@@ -118,20 +118,23 @@ TEST(tree_engine, threads_each_grow_a_tree_and_count_together) {
   }
 }
 
-// Two threads fill a small tree: it grows up to the cap and no further, the playouts go on from
-// its leaves, and every one of them reaches the root's actions once, none lost between the
+// Two threads grow one tree of a mebibyte, more playouts than its nodes could follow at the
+// least expansion threshold: the threshold rises, the tree stays within its nodes and grows below
+// the root's actions, and every playout reaches the root's actions once, none lost between the
 // threads. A second search starts afresh in the same nodes.
-TEST(shared_tree, stays_within_its_cap_and_counts_every_playout_once) {
+TEST(shared_tree, stays_within_its_memory_and_counts_every_playout_once) {
   Vorak position = random_setup(8);
   position.own_player = WHITE;
   TreeSettings settings;
-  settings.max_nodes = 400;
-  SharedTree tree(settings);
-  for (std::uint64_t playouts : {1500u, 700u}) {
-    tree.run(position, {playouts, playouts + 1}, std::time(nullptr) + 60, playouts);
+  settings.memory_mb = 1;
+  settings.parallel = Parallel::TREE;
+  TreeSearch tree(settings);
+  for (std::uint64_t playouts : {30000u, 700u}) {
+    tree.run(position, {playouts, playouts + 1},
+             TurnClock::monotonic(std::chrono::steady_clock::now(), 60), playouts);
     EXPECT_EQ(tree.playouts(), 2 * playouts);
-    EXPECT_LE(tree.nodes(), settings.max_nodes);
-    EXPECT_GT(tree.nodes(), settings.max_nodes - FastPlayout::MAX_MOVES);
+    EXPECT_LE(tree.nodes(), tree.capacity());
+    EXPECT_EQ(tree.capacity(), (1u << 20) / 16);
     std::vector<ActionStats> const actions = tree.root_actions();
     EXPECT_GT(tree.nodes(), 1 + actions.size());  // grown below the root's actions
     std::uint64_t visits = 0;

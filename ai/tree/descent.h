@@ -1,0 +1,179 @@
+// One thread's playouts through a tree, written once for every node store: down the tree by
+// the selection, at most one expansion, a random game to its end, and the result back up the
+// path, with the proofs of won and lost nodes carried up as far as they reach.
+#ifndef DRAVIX_AI_TREE_DESCENT_H
+#define DRAVIX_AI_TREE_DESCENT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <boost/random/mersenne_twister.hpp>
+
+#include "ai/playout.h"
+#include "ai/tree/node.h"
+#include "ai/tree/policy.h"
+#include "ai/tree/priors.h"
+#include "ai/tree/settings.h"
+
+template <class Store>
+class Descent {
+ public:
+  Descent(Store& store, TreeSettings const& settings, std::uint64_t seed)
+      : store_(store),
+        settings_(settings),
+        engine_(static_cast<std::uint32_t>(seed ^ (seed >> 32))),
+        expand_after_(settings.expand_after) {
+    path_.reserve(PATH_ROOM);
+    movers_.reserve(PATH_ROOM);
+  }
+
+  // The root's children, for `own` to act in `start`, unless it has them; false when `own` has
+  // no action at all (or there is no room, which no store allows).
+  bool expand_root(FastPlayout const& start, Players own) {
+    if (store_.first_child(0) != 0) return true;
+    list_.clear();
+    start.legal(own, list_);
+    if (list_.empty() || !store_.claim(0)) return false;
+    if (settings_.priors) order_by_priors(start, own, list_);
+    return store_.add_children(0, list_);
+  }
+
+  // One playout from `start`, `own` to act at the root, whose children must be there.
+  void iterate(FastPlayout const& start, Players own);
+
+  // Visits a leaf takes before its children are added; the driver raises it when the memory
+  // left would not last the playouts expected.
+  void set_expand_after(std::uint32_t visits) { expand_after_ = visits; }
+  std::uint32_t expand_after() const { return expand_after_; }
+  std::uint64_t playouts() const { return playouts_; }
+
+ private:
+  // Room for a path without growing: a game's actions from the root rarely reach it.
+  static constexpr std::size_t PATH_ROOM = 512;
+
+  // The node at path_[k] is proven `proof` for the side that played into it; carries what that
+  // proves up the path.
+  void prove_up(std::size_t k, Proof proof);
+  // The proof of a node whose side to act, `mover`, has been proven to win (or lose), for the
+  // side that played into it, `into`: the side flips only where the turn changed.
+  static Proof for_side(Players into, Players mover, bool mover_wins) {
+    return (into == mover) == mover_wins ? PROVEN_WIN : PROVEN_LOSS;
+  }
+
+  Store& store_;
+  TreeSettings const& settings_;
+  boost::random::mt19937 engine_;
+  std::uint32_t expand_after_;
+  std::vector<std::uint32_t> path_;
+  std::vector<Players> movers_;  // the side to act at each node of the path
+  FastPlayout::List list_;
+  std::uint64_t playouts_ = 0;
+};
+
+template <class Store>
+void Descent<Store>::iterate(FastPlayout const& start, Players own) {
+  FastPlayout p = start;
+  Players mover = own;
+  path_.clear();
+  movers_.clear();
+  path_.push_back(0);
+  movers_.push_back(own);
+  store_.enter(0);
+  std::uint32_t n = 0;
+  Players winner = NONE;
+  Proof proven = UNPROVEN;  // what this playout proved of its last node
+  for (;;) {
+    if (n != 0) {
+      Players const into = movers_[path_.size() - 2];
+      Proof const known = store_.proof(n);
+      if (known != UNPROVEN) {  // a node proven earlier: its result without a playout
+        winner = known == PROVEN_WIN ? into : opponent_of(into);
+        break;
+      }
+      std::uint32_t const first = store_.first_child(n);
+      if (first == 0) {
+        winner = p.winner();
+        if (winner != NONE) {
+          proven = winner == into ? PROVEN_WIN : PROVEN_LOSS;
+          break;
+        }
+        bool checked = false;
+        if (settings_.solver && p.move_count() % 2 == 0 && p.opponent_low(mover)) {
+          Decision decision;
+          if (p.lookahead(mover, decision)) {  // the side to act wins within its turn
+            winner = decision.winner;
+            proven = for_side(into, mover, winner == mover);
+            break;
+          }
+          checked = true;
+        }
+        // Visits before this one's; the cheap test of room first, so that a full tree does not
+        // list the actions of every leaf it reaches.
+        if (store_.visits(n) - 1 < expand_after_ || !store_.has_room(FastPlayout::MAX_MOVES) ||
+            !store_.claim(n)) {
+          winner = play_out(p, mover, engine_, checked);
+          break;
+        }
+        list_.clear();
+        p.legal(mover, list_);
+        if (list_.empty()) {  // no capture to open the turn: the side to act has lost
+          store_.release(n);
+          winner = opponent_of(mover);
+          proven = for_side(into, mover, false);
+          break;
+        }
+        if (settings_.priors) order_by_priors(p, mover, list_);
+        if (!store_.add_children(n, list_)) {
+          winner = play_out(p, mover, engine_, checked);
+          break;
+        }
+      }
+    }
+    std::uint32_t const first = store_.first_child(n);
+    Players const side = mover;
+    std::uint32_t const c = select_child(
+        first, store_.child_count(n), store_.visits(n), settings_, [this](std::uint32_t i) {
+          return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
+        });
+    store_.enter(c);
+    p.execute(store_.move(c));
+    if (p.move_count() % 2 == 0) mover = opponent_of(side);
+    path_.push_back(c);
+    movers_.push_back(mover);
+    n = c;
+  }
+  // The visits were counted on the way down; a won playout turns them into wins for the side
+  // that played each action.
+  for (std::size_t k = 1; k < path_.size(); ++k)
+    if (movers_[k - 1] == winner) store_.credit(path_[k]);
+  if (proven != UNPROVEN && settings_.solver) {
+    store_.prove(path_.back(), proven);
+    prove_up(path_.size() - 1, proven);
+  }
+  ++playouts_;
+}
+
+template <class Store>
+void Descent<Store>::prove_up(std::size_t k, Proof proof) {
+  // The node at path_[k - 1] is the parent; its side to act played into path_[k].
+  for (; k >= 2; --k) {
+    std::uint32_t const parent = path_[k - 1];
+    Players const side = movers_[k - 1];
+    Players const into = movers_[k - 2];
+    Proof parent_proof;
+    if (proof == PROVEN_WIN) {
+      parent_proof = for_side(into, side, true);
+    } else {
+      std::uint32_t const first = store_.first_child(parent);
+      std::uint32_t const count = store_.child_count(parent);
+      for (std::uint32_t i = first; i < first + count; ++i)
+        if (store_.proof(i) != PROVEN_LOSS) return;  // the side to act has a way out yet
+      parent_proof = for_side(into, side, false);
+    }
+    store_.prove(parent, parent_proof);
+    proof = parent_proof;
+  }
+}
+
+#endif

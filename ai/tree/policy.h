@@ -1,0 +1,80 @@
+// What every form of the tree search shares: the choice among a node's children and the random
+// playout from a leaf. The node stores (ai/tree/local_store.h, ai/tree/shared_store.h) differ
+// only in how they keep their nodes; the descent (ai/tree/descent.h) is written once for both.
+#ifndef DRAVIX_AI_TREE_POLICY_H
+#define DRAVIX_AI_TREE_POLICY_H
+
+#include <cmath>
+#include <cstdint>
+
+#include <boost/random/mersenne_twister.hpp>
+
+#include "ai/playout.h"
+#include "ai/tree/node.h"
+#include "ai/tree/settings.h"
+
+// One child as the choice sees it: its visits (virtual losses included), its wins for the side
+// to move at the parent, and its proof for that side.
+struct ChildStats {
+  std::uint32_t visits = 0;
+  std::uint32_t wins = 0;
+  Proof proof = UNPROVEN;
+};
+
+// 1/n and 1/sqrt(n) for the visit counts most children have: the choice computes its values
+// for many children at every step of every descent, and division and square roots would take
+// most of its time.
+struct UctTables {
+  static constexpr std::uint32_t SIZE = 1 << 14;
+  UctTables();
+  float inverse[SIZE];
+  float inverse_root[SIZE];
+};
+extern UctTables const uctTables;
+
+// The UCT value of a child with `visits` (not 0) and `wins`, `explore` being the exploration
+// constant times sqrt(log(parent's visits + 1)).
+inline float uct_value(std::uint32_t visits, std::uint32_t wins, float explore) {
+  if (visits < UctTables::SIZE)
+    return static_cast<float>(wins) * uctTables.inverse[visits] +
+           explore * uctTables.inverse_root[visits];
+  double const n = visits;
+  return static_cast<float>(wins / n + explore / std::sqrt(n));
+}
+
+// The child to descend to among `count` children from `first`, whose parent has had
+// `parent_visits` visits; `child(i)` gives child i's ChildStats. A child proven won is taken at
+// once and one proven lost never, unless all are. Only the first few children in the order of
+// their priors are considered, more as the parent's visits grow (progressive widening: 1 +
+// widening * sqrt(visits) of them); among those an untried child comes first, then the
+// highest UCT value.
+template <class Child>
+std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32_t parent_visits,
+                           TreeSettings const& settings, Child const& child) {
+  double const n = static_cast<double>(parent_visits);
+  auto const explore = static_cast<float>(settings.exploration * std::sqrt(std::log(n + 1)));
+  auto const window = static_cast<std::uint32_t>(1 + settings.widening * std::sqrt(n));
+  std::uint32_t best = first + count;
+  float best_value = -1;
+  std::uint32_t considered = 0;
+  for (std::uint32_t i = first; i < first + count && considered < window; ++i) {
+    ChildStats const s = child(i);
+    if (s.proof == PROVEN_WIN) return i;
+    if (s.proof == PROVEN_LOSS) continue;
+    ++considered;
+    if (s.visits == 0) return i;
+    float const value = uct_value(s.visits, s.wins, explore);
+    if (value > best_value) {
+      best_value = value;
+      best = i;
+    }
+  }
+  return best == first + count ? first : best;  // all lost: any will do
+}
+
+// Plays random actions by the flat search's policy from `p`, `mover` to act, until the game is
+// decided; returns the winner. `checked`: the elimination look-ahead has just been tried here
+// and found nothing.
+Players play_out(FastPlayout& p, Players mover, boost::random::mt19937& engine, bool checked);
+
+#endif

@@ -1,0 +1,49 @@
+// What the tree search runs with: its constants, its memory, its clock, and how its threads
+// share a position.
+#ifndef DRAVIX_AI_TREE_SETTINGS_H
+#define DRAVIX_AI_TREE_SETTINGS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// How several threads search one position: each its own tree, merged at the root (ROOT), or
+// all of them one tree, kept apart by virtual losses (TREE).
+enum class Parallel { ROOT, TREE };
+// "root" or "tree", and back; nothing for another name.
+char const* parallel_name(Parallel parallel);
+std::optional<Parallel> parallel_from(std::string const& name);
+
+struct TreeSettings {
+  double exploration = 0.7;  // the UCT constant
+  // A node considers 1 + widening * sqrt(visits) of its children, in the order of their
+  // priors: the likely actions are searched before the rest are even tried.
+  double widening = 1.0;
+  bool priors = true;  // children ordered by their actions' features, else in list order
+  bool solver = true;  // wins and losses proven at the nodes and carried up the tree
+  // The fewest visits a leaf takes before its children are added; more when the memory left
+  // would not last the turn's expected playouts.
+  std::uint32_t expand_after = 4;
+  // All the trees of one search together, in MiB; 0 for DEFAULT_MEMORY_MB.
+  std::size_t memory_mb = 0;
+  std::uint64_t max_playouts = 0;  // per thread, 0 for no limit: searches that repeat exactly
+  Parallel parallel = Parallel::ROOT;
+  // Thinking time per turn in seconds, fractions allowed; 0 takes the position's
+  // seconds_per_move.
+  double seconds = 0;
+  // End the turn by the calendar second, as the flat search does, instead of by a monotonic
+  // clock started with the turn.
+  bool calendar_clock = false;
+
+  static constexpr std::size_t DEFAULT_MEMORY_MB = 512;
+  std::size_t memory_bytes() const {
+    return (memory_mb == 0 ? DEFAULT_MEMORY_MB : memory_mb) * std::size_t{1024} * 1024;
+  }
+};
+
+// Reads one "KEY=VALUE" of the tuning keys (exploration, widening, priors, solver,
+// expand_after) into `settings`; the reason of a refusal otherwise.
+std::optional<std::string> tune(TreeSettings& settings, std::string const& item);
+
+#endif

@@ -135,6 +135,10 @@ TEST(shared_tree, stays_within_its_memory_and_counts_every_playout_once) {
     EXPECT_EQ(tree.playouts(), 2 * playouts);
     EXPECT_LE(tree.nodes(), tree.capacity());
     EXPECT_EQ(tree.capacity(), (1u << 20) / 16);
+    // Sixty thousand playouts at four visits an expansion would want some two million nodes.
+    if (playouts == 30000u) {
+      EXPECT_GT(tree.expand_after(), settings.expand_after);
+    }
     std::vector<ActionStats> const actions = tree.root_actions();
     EXPECT_GT(tree.nodes(), 1 + actions.size());  // grown below the root's actions
     std::uint64_t visits = 0;
@@ -158,6 +162,7 @@ TEST(tree_engine, takes_a_win_within_the_turn_without_searching) {
   std::ostringstream report;
   auto const start = std::chrono::steady_clock::now();
   EXPECT_EQ(engine.choose(position, 1, &report), "0001");
+  EXPECT_EQ(position.playouts, 0u);  // not a playout
   position.execute_move("0001", false);
   EXPECT_EQ(engine.choose(position, 1, &report), "0102");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));

@@ -1,0 +1,256 @@
+// The tree search's parts, each on what it must do whatever the playing strength: the choice
+// on hand-made child statistics, the order of the priors, the tree's shape after a known number
+// of playouts and the back-up's perspective in both node stores, the solver on built positions,
+// and turns that end before their first playout.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ai/playout.h"
+#include "ai/tree/descent.h"
+#include "ai/tree/engine.h"
+#include "ai/tree/local_store.h"
+#include "ai/tree/search.h"
+#include "ai/tree/shared_store.h"
+#include "game/setup.h"
+#include "tests/support/positions.h"
+
+using namespace support;
+
+namespace {
+
+TurnClock unhurried() {
+  return TurnClock::monotonic(std::chrono::steady_clock::now(), 600);
+}
+
+TreeSettings with(Parallel parallel, std::uint64_t playouts = 0) {
+  TreeSettings settings;
+  settings.parallel = parallel;
+  settings.max_playouts = playouts;
+  return settings;
+}
+
+// Black to play, every black stack of height 2, every white stack of height 1: White can never
+// capture, so every playout that finishes is a win for Black.
+Vorak sure_win() {
+  return position(stacks("00Ww 01Ww 02Ww 03Wm 04Wm 10Wm 11Wv 12Wv 13Wv 33Bv2 55Bm2 66Bw2"), BLACK,
+                  10);
+}
+
+// White to play. Black has two Voraks and two Moriels, so the look-ahead tries every capture in
+// list order, and the first, 00 takes 01, takes a Wemm and leaves no kind at its last stack: it
+// gives up. Yet 85 takes 86 and then 87, Black's last Vorak.
+Vorak missed_double_capture() {
+  return position(stacks("00Ww 01Bw 40Wm 85Wv 86Bv 87Bv 26Bm 36Bm 51Bw 62Bw"), WHITE, 10);
+}
+
+// Some random turns into a random opening, the first action of a turn due.
+Vorak played_position_for_trees() {
+  boost::random::mt19937 rng(1005);
+  Vorak state = random_game_position(5, rng, 20);
+  if (state.move_count % 2 == 1) {
+    state.execute_move("", false);
+    state.own_player = opponent_of(state.own_player);
+  }
+  return state;
+}
+
+std::string text(FastPlayout::Move m) {
+  return FastPlayout::text(m);
+}
+
+}  // namespace
+
+// The choice among children from their statistics alone: a proven win at once, a proven loss
+// never, untried children first within the window, the UCT value among the tried.
+TEST(tree_choice, follows_the_statistics_it_is_given) {
+  struct Case {
+    char const* what;
+    std::vector<ChildStats> children;
+    std::uint32_t parent_visits;
+    double widening;
+    std::uint32_t expected;
+  };
+  std::vector<Case> const cases = {
+      {"the better rate at equal visits", {{10, 3}, {10, 7}, {10, 5}}, 30, 100, 1},
+      // 1/1 against 60/100: the rarely tried child's exploration term decides.
+      {"the exploration of a rarely tried child", {{100, 60}, {1, 1}}, 101, 100, 1},
+      // 0/2 against 60/100 after a thousand visits: exploration still wins over 0.6.
+      {"exploration beats a middling rate", {{100, 60}, {2, 0}}, 1000, 100, 1},
+      {"an untried child first", {{5, 5}, {0, 0}, {3, 3}}, 8, 100, 1},
+      {"the untried child beyond the window waits", {{5, 1}, {4, 0}, {0, 0}}, 9, 0.5, 0},
+      {"a proven win at once", {{50, 40}, {1, 0, PROVEN_WIN}}, 51, 100, 1},
+      {"a proven loss never", {{50, 50, PROVEN_LOSS}, {50, 10}}, 100, 100, 1},
+      {"a proven loss leaves the window to the next", {{5, 5, PROVEN_LOSS}, {0, 0}}, 5, 0.1, 1},
+      {"all lost: the first", {{5, 5, PROVEN_LOSS}, {5, 5, PROVEN_LOSS}}, 10, 100, 0},
+  };
+  for (Case const& c : cases) {
+    TreeSettings settings;
+    settings.widening = c.widening;
+    std::uint32_t const chosen =
+        select_child(10, static_cast<std::uint32_t>(c.children.size()), c.parent_visits, settings,
+                     [&](std::uint32_t i) { return c.children[i - 10]; });
+    EXPECT_EQ(chosen, 10 + c.expected) << c.what;
+  }
+}
+
+TEST(tree_priors, captures_of_the_scarcest_kind_come_first_and_exposed_stacks_last) {
+  // White's Vorak at 85 can take Black's Vorak at 86 (Black's scarcest kind, two left) or,
+  // from 00, the Wemm at 01 (three left); a stacking and the pass follow.
+  Vorak state = missed_double_capture();
+  FastPlayout const p(state);
+  FastPlayout::List list;
+  p.legal(WHITE, list);
+  order_by_priors(p, WHITE, list);
+  ASSERT_GE(list.size(), 2u);
+  EXPECT_EQ(text(list[0]), "8586");
+  EXPECT_EQ(text(list[1]), "0001");
+  // After 85 takes 86, the Vorak on 86 faces Black's Vorak on 87: exposed.
+  EXPECT_TRUE(p.facts(FastPlayout::make_move(0, 1)).capture);
+  Vorak after = state;
+  after.execute_move("8586", false);
+  FastPlayout const q(after);
+  FastPlayout::List seconds;
+  q.legal(WHITE, seconds);
+  order_by_priors(q, WHITE, seconds);
+  EXPECT_EQ(text(seconds[0]), "8687");  // the last Vorak: the scarcest kind, nothing left to take
+  EXPECT_EQ(prior_score(q, WHITE, FastPlayout::PASS), 2u);
+}
+
+// After a known number of playouts on one thread, in either store: a node has children exactly
+// when it has taken expand_after visits besides the one that expanded it, and its visits are
+// those it took as a leaf plus its children's; the root's are its children's.
+TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_for) {
+  Vorak const state = played_position_for_trees();
+  FastPlayout const start(state);
+  TreeSettings settings;
+  settings.expand_after = 3;
+  settings.solver = false;  // no node stops its visits short
+  auto check = [&](auto& store) {
+    Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
+    ASSERT_TRUE(d.expand_root(start, state.own_player));
+    for (int i = 0; i < 3000; ++i) d.iterate(start, state.own_player);
+    EXPECT_EQ(store.visits(0), 3000u);
+    std::size_t expanded = 0;
+    std::function<void(std::uint32_t, FastPlayout const&, Players)> walk =
+        [&](std::uint32_t n, FastPlayout const& p, Players mover) {
+          NodeView const node = store.view(n);
+          std::uint64_t below = 0;
+          for (std::uint32_t i = node.first_child; i < node.first_child + node.child_count; ++i) {
+            below += store.visits(i);
+            FastPlayout q = p;
+            q.execute(store.move(i));
+            walk(i, q, q.move_count() % 2 == 0 ? opponent_of(mover) : mover);
+          }
+          if (n == 0) {
+            EXPECT_EQ(node.visits, below);
+          } else if (node.child_count > 0) {
+            ++expanded;
+            EXPECT_EQ(node.visits, settings.expand_after + below) << "node " << n;
+          } else {
+            FastPlayout::List moves;
+            p.legal(mover, moves);
+            if (p.winner() == NONE && !moves.empty()) {  // else a leaf for good
+              EXPECT_LE(node.visits, settings.expand_after) << "node " << n;
+            }
+          }
+        };
+    walk(0, start, state.own_player);
+    EXPECT_GT(expanded, 10u);
+  };
+  LocalStore local(1 << 16);
+  check(local);
+  SharedStore shared(1 << 16);
+  check(shared);
+}
+
+// Every playout from this position is won by Black, whose actions these are: in both stores the
+// back-up credits each of them with every visit.
+TEST(tree_backup, credits_the_side_that_played_each_action) {
+  for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
+    SCOPED_TRACE(parallel_name(parallel));
+    Vorak const state = sure_win();
+    TreeSearch search(with(parallel));
+    search.run(state, {1, 2}, unhurried(), 1500);
+    std::uint64_t visits = 0;
+    for (ActionStats const& a : search.root_actions()) {
+      EXPECT_EQ(a.wins, a.visits) << text(a.move);
+      visits += a.visits;
+    }
+    EXPECT_EQ(visits, 3000u);
+    // Below the root, Black's second actions win as well.
+    ActionStats const best = best_action(search.root_actions());
+    std::vector<ActionStats> const seconds = search.actions_after(best.move);
+    ASSERT_FALSE(seconds.empty());
+    for (ActionStats const& second : seconds) EXPECT_EQ(second.wins, second.visits);
+  }
+}
+
+// The root's look-ahead gives up on this position; the tree proves the double capture won, in
+// both stores, and plays it.
+TEST(tree_solver, proves_a_double_capture_the_look_ahead_misses) {
+  for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
+    SCOPED_TRACE(parallel_name(parallel));
+    Vorak state = missed_double_capture();
+    Decision decision;
+    ASSERT_FALSE(FastPlayout(state).lookahead(WHITE, decision));
+    TreeEngine engine(3, with(parallel, 2000));
+    std::ostringstream report;
+    EXPECT_EQ(engine.choose(state, 2, &report), "8586");
+    EXPECT_NE(report.str().find("8586 played"), std::string::npos) << report.str();
+    EXPECT_NE(report.str().find("(proven)"), std::string::npos) << report.str();
+    state.execute_move("8586", false);
+    EXPECT_EQ(engine.choose(state, 2, &report), "8687");
+  }
+}
+
+// White's Vorak on 64 stands between Black's Vorak on 63 and White's last Wemm on 66. Taking
+// the Moriel on 84 moves it away, and nothing White can do next closes the line: Black takes the
+// Wemm and wins. The solver proves that capture lost for White; taking the Wemm on 01 instead
+// keeps the line closed.
+TEST(tree_solver, proves_lost_a_capture_that_opens_the_way_to_the_last_wemm) {
+  Vorak const state = position(stacks("63Bv3 64Wv4 66Ww 84Bm 00Wm 01Bw 20Wv5 30Wv5 31Wm5 "
+                                      "48Bv5 58Bv5 57Bm5 68Bw5"),
+                               WHITE, 10);
+  for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
+    SCOPED_TRACE(parallel_name(parallel));
+    TreeSearch search(with(parallel));
+    search.run(state, {5, 6}, unhurried(), 3000);
+    bool seen = false;
+    for (ActionStats const& a : search.root_actions())
+      if (text(a.move) == "6484") {
+        seen = true;
+        EXPECT_EQ(a.proof, PROVEN_LOSS) << a.visits << " visits";
+      }
+    EXPECT_TRUE(seen);
+    EXPECT_NE(text(best_action(search.root_actions()).move), "6484");
+  }
+}
+
+// A turn whose clock has run out before its first playout still plays two legal actions, the
+// first of them the best of the priors, in both parallel forms.
+TEST(tree_engine, a_turn_without_a_playout_still_plays_legal_actions) {
+  for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
+    SCOPED_TRACE(parallel_name(parallel));
+    Vorak state = played_position_for_trees();
+    state.seconds_per_move = 0;
+    TreeEngine engine(4, with(parallel));
+    std::ostringstream report;
+    std::string const first = engine.choose(state, 2, &report);
+    EXPECT_EQ(state.playouts, 0u);
+    EXPECT_TRUE(contains(legal_actions(state, state.own_player), first)) << first;
+    FastPlayout const p(state);
+    FastPlayout::List list;
+    p.legal(state.own_player, list);
+    order_by_priors(p, state.own_player, list);
+    EXPECT_EQ(first, text(list[0]));
+    state.execute_move(first, false);
+    std::string const second = engine.choose(state, 2, &report);
+    EXPECT_TRUE(contains(legal_actions(state, state.own_player), second)) << second;
+  }
+}

@@ -105,6 +105,7 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
 TcpSeat::TcpSeat(std::unique_ptr<Socket> socket, Logger log, int linger_ms)
     : socket_(std::move(socket)), log_(std::move(log)), linger_ms_(linger_ms) {
   socket_->SetSendTimeout(SEND_TIMEOUT_MS);
+  socket_->SetNoDelay();
 }
 
 TcpSeat::~TcpSeat() {

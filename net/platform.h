@@ -73,6 +73,9 @@ long Recv(SocketHandle handle, char* buffer, std::size_t size);
 long Send(SocketHandle handle, const char* data, std::size_t size);
 // Makes a send that cannot go on for `milliseconds` fail instead of waiting for ever.
 void SetSendTimeout(SocketHandle handle, int milliseconds);
+// Sends each line as soon as it is written, rather than holding a short one back until the
+// peer has acknowledged the last (which a peer that delays its acknowledgements makes 40 ms).
+void SetNoDelay(SocketHandle handle);
 // True when `code` (from LastError) means that a send timed out.
 bool IsTimeout(int code);
 

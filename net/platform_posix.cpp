@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -201,6 +202,11 @@ void SetSendTimeout(SocketHandle handle, int milliseconds) {
   limit.tv_sec = milliseconds / 1000;
   limit.tv_usec = (milliseconds % 1000) * 1000;
   ::setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+void SetNoDelay(SocketHandle handle) {
+  int const on = 1;
+  ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 bool IsTimeout(int code) {

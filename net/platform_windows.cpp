@@ -189,6 +189,12 @@ void SetSendTimeout(SocketHandle handle, int milliseconds) {
                sizeof limit);
 }
 
+void SetNoDelay(SocketHandle handle) {
+  BOOL const on = TRUE;
+  ::setsockopt(Native(handle), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof on);
+}
+
 bool IsTimeout(int code) {
   return code == WSAETIMEDOUT || code == WSAEWOULDBLOCK;
 }

@@ -134,6 +134,10 @@ void Socket::SetSendTimeout(int milliseconds) {
   if (!*closed_) platform::SetSendTimeout(handle_, milliseconds);
 }
 
+void Socket::SetNoDelay() {
+  if (!*closed_) platform::SetNoDelay(handle_);
+}
+
 void Socket::SendBytes(const std::string& data) {
   if (*closed_) throw std::string("send failed: the socket is closed");
   std::size_t sent = 0;

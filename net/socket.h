@@ -36,6 +36,9 @@ class Socket {
   // Makes SendLine and SendBytes give up, throwing, when the peer has taken nothing for
   // `milliseconds`: a peer that stops reading must not hold the sender for ever.
   void SetSendTimeout(int milliseconds);
+  // Sends every line at once: a server that writes two lines in a row (the opponent's move,
+  // then the request for one) must not have the second wait for the peer's acknowledgement.
+  void SetNoDelay();
 
   // Closes the handle now for every copy; later receives return empty, sends throw.
   void Close();

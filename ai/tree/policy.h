@@ -21,14 +21,15 @@ struct ChildStats {
   Proof proof = UNPROVEN;
 };
 
-// 1/n and 1/sqrt(n) for the visit counts most children have: the choice computes its values
-// for many children at every step of every descent, and division and square roots would take
-// most of its time.
+// 1/n and 1/sqrt(n) for the visit counts most children have, and sqrt(log(n + 1)) for most
+// parents': the choice computes its values for many children at every step of every descent,
+// and division, logarithms and square roots would take most of its time.
 struct UctTables {
   static constexpr std::uint32_t SIZE = 1 << 14;
   UctTables();
   float inverse[SIZE];
   float inverse_root[SIZE];
+  float root_log[SIZE];
 };
 extern UctTables const uctTables;
 
@@ -52,7 +53,10 @@ template <class Child>
 std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32_t parent_visits,
                            TreeSettings const& settings, Child const& child) {
   double const n = static_cast<double>(parent_visits);
-  auto const explore = static_cast<float>(settings.exploration * std::sqrt(std::log(n + 1)));
+  float const root_log = parent_visits < UctTables::SIZE
+                             ? uctTables.root_log[parent_visits]
+                             : static_cast<float>(std::sqrt(std::log(n + 1)));
+  auto const explore = static_cast<float>(settings.exploration) * root_log;
   auto const window = static_cast<std::uint32_t>(1 + settings.widening * std::sqrt(n));
   std::uint32_t best = first + count;
   float best_value = -1;

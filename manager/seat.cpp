@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <utility>
 
@@ -42,29 +43,35 @@ std::string seat_kind_name(SeatKind kind) {
       return "bot";
     case SeatKind::HUMAN:
       return "human";
+    case SeatKind::COMMAND:
+      return "cmd";
   }
   return "";
 }
 
 std::optional<SeatKind> seat_kind_from(std::string const& name) {
-  for (SeatKind k :
-       {SeatKind::TCP, SeatKind::RANDOM, SeatKind::GREEDY, SeatKind::BOT, SeatKind::HUMAN})
+  for (SeatKind k : {SeatKind::TCP, SeatKind::RANDOM, SeatKind::GREEDY, SeatKind::BOT,
+                     SeatKind::HUMAN, SeatKind::COMMAND})
     if (seat_kind_name(k) == name) return k;
   return std::nullopt;
 }
 
-BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet)
+BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, double bot_seconds, bool quiet)
     : BuiltinSeat(kind, seed, BotSettings{bot_seconds, 1, "flat"}, quiet) {}
 
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet)
     : kind_(kind),
       engine_(seed),
-      bot_seconds_(bot.seconds),
-      bot_threads_(bot.threads),
-      bot_engine_(engine_from(bot.engine).value_or(Engine::FLAT)),
-      bot_parallel_(parallel_from(bot.parallel).value_or(Parallel::ROOT)),
-      quiet_(quiet),
-      searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
+      bot_whole_seconds_(static_cast<unsigned short>(std::max(1.0, std::ceil(bot.seconds)))),
+      searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {
+  bot_settings_.engine = engine_from(bot.engine).value_or(Engine::FLAT);
+  bot_settings_.threads = bot.threads;
+  bot_settings_.parallel = parallel_from(bot.parallel).value_or(Parallel::ROOT);
+  bot_settings_.report = !quiet;
+  bot_settings_.seconds = bot.seconds;
+  bot_settings_.tree_memory_mb = bot.tree_mb;
+  bot_settings_.calendar_clock = bot.clock == "calendar";
+}
 
 void BuiltinSeat::start(Players colour, std::string const&) {
   colour_ = colour;
@@ -84,13 +91,8 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       // The search plays for own_player and writes its tallies into the state it is given.
       Vorak mine = position;
       mine.own_player = colour_;
-      mine.seconds_per_move = bot_seconds_;
-      SearchSettings settings;
-      settings.engine = bot_engine_;
-      settings.threads = bot_threads_;
-      settings.parallel = bot_parallel_;
-      settings.report = !quiet_;
-      internal = searcher_->choose(mine, settings);
+      mine.seconds_per_move = bot_whole_seconds_;
+      internal = searcher_->choose(mine, bot_settings_);
       break;
     }
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <string>
 #include <utility>
 
@@ -62,16 +61,9 @@ BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, double bot_seconds, 
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet)
     : kind_(kind),
       engine_(seed),
-      bot_whole_seconds_(static_cast<unsigned short>(std::max(1.0, std::ceil(bot.seconds)))),
-      searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {
-  bot_settings_.engine = engine_from(bot.engine).value_or(Engine::FLAT);
-  bot_settings_.threads = bot.threads;
-  bot_settings_.parallel = parallel_from(bot.parallel).value_or(Parallel::ROOT);
-  bot_settings_.report = !quiet;
-  bot_settings_.seconds = bot.seconds;
-  bot_settings_.tree_memory_mb = bot.tree_mb;
-  bot_settings_.calendar_clock = bot.clock == "calendar";
-}
+      bot_whole_seconds_(seconds_per_move(bot.seconds)),
+      bot_settings_(search_settings(bot, !quiet)),
+      searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
 
 void BuiltinSeat::start(Players colour, std::string const&) {
   colour_ = colour;

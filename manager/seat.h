@@ -71,7 +71,7 @@ class BuiltinSeat : public Seat {
  private:
   SeatKind kind_;
   boost::random::mt19937 engine_;
-  unsigned short bot_whole_seconds_;  // the position's seconds per move: bot_settings_' rounded up
+  unsigned short bot_whole_seconds_;  // the position's seconds per move
   SearchSettings bot_settings_;
   Players colour_ = NONE;
   std::unique_ptr<Searcher> searcher_;  // a bot's own, so that games can run side by side

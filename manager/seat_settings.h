@@ -66,6 +66,11 @@ std::optional<std::vector<std::string>> split_command(std::string const& text, s
 // The bot's settings: those given, else the defaults, with `default_seconds` (--seconds).
 BotSettings bot_settings(SeatSettings const& given, double default_seconds);
 
+// What a bot seat's search runs with (`report`: its console report), and the whole seconds per
+// move of the position it is given: its thinking time rounded up, at least 1.
+SearchSettings search_settings(BotSettings const& bot, bool report);
+unsigned short seconds_per_move(double seconds);
+
 // How the results and the records name the seat: its kind and the settings given, in a fixed
 // order ("bot:time=4,threads=2"; "cmd:" and the command as given).
 std::string seat_label(SeatKind kind, SeatSettings const& settings);

@@ -104,6 +104,29 @@ TEST(seat_settings, good_texts_give_the_kind_settings_and_label) {
   }
 }
 
+// What the search is handed: the tree search's own settings pass through, and the position's
+// whole seconds per move round a fraction up.
+TEST(seat_settings, reach_the_search) {
+  SearchSettings const tree =
+      search_settings(BotSettings{0.2, 2, "mcts", "tree", 256, "calendar"}, false);
+  EXPECT_EQ(tree.engine, Engine::MCTS);
+  EXPECT_EQ(tree.threads, 2u);
+  EXPECT_EQ(tree.parallel, Parallel::TREE);
+  EXPECT_EQ(tree.seconds, 0.2);
+  EXPECT_EQ(tree.tree_memory_mb, 256u);
+  EXPECT_TRUE(tree.calendar_clock);
+  EXPECT_FALSE(tree.report);
+  SearchSettings const flat = search_settings(BotSettings{}, true);
+  EXPECT_EQ(flat.engine, Engine::FLAT);
+  EXPECT_EQ(flat.parallel, Parallel::ROOT);
+  EXPECT_EQ(flat.tree_memory_mb, 0u);
+  EXPECT_FALSE(flat.calendar_clock);
+  EXPECT_TRUE(flat.report);
+  for (auto [seconds, whole] : {std::pair(0.05, 1), std::pair(1.0, 1), std::pair(1.001, 2),
+                                std::pair(2.5, 3), std::pair(3600.0, 3600)})
+    EXPECT_EQ(seconds_per_move(seconds), whole) << seconds;
+}
+
 TEST(seat_settings, bad_texts_are_refused_with_the_reason) {
   std::vector<std::pair<std::string, std::string>> const cases = {
       {"robot", "not \"robot\""},

@@ -95,7 +95,7 @@ ChildProcess::ChildProcess(std::vector<std::string> const& argv, std::string con
   int const out =
       output.empty()
           ? ::open("/dev/null", O_WRONLY | O_CLOEXEC)
-          : ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+          : ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (input < 0 || out < 0) {
     std::string const why = std::strerror(errno);
     if (input >= 0) ::close(input);

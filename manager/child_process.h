@@ -16,7 +16,7 @@ std::optional<std::string> program_path(std::string const& program);
 class ChildProcess {
  public:
   // Starts `argv` (argv[0] the program, looked up as program_path does) in a process group of
-  // its own, reading nothing (/dev/null), its output and errors appended to `output`, or
+  // its own, reading nothing (/dev/null), its output and errors written to `output` (made anew), or
   // dropped when it is empty. It inherits no other open file of the manager. Throws a
   // std::string with the reason when it cannot be started.
   ChildProcess(std::vector<std::string> const& argv, std::string const& output);

@@ -1,5 +1,6 @@
-// A series read as a duel: the score of the first-named seat against the other, its Elo
-// difference and, with --sprt, the test's verdict; for the console and the record.
+// A series read as a duel: the score of the first-named seat against the other, over single
+// games or over pairs of games from one setup with the colours swapped, its Elo difference
+// and, with --sprt, the test's verdict; for the console and the record.
 #ifndef DRAVIX_MANAGER_DUEL_H
 #define DRAVIX_MANAGER_DUEL_H
 
@@ -17,21 +18,40 @@ namespace manager {
 // why in `error`.
 std::optional<SprtHypotheses> parse_sprt(std::string const& text, std::string& error);
 
+// Reads "W,D,L": wins, draws and losses, whole numbers up to 1000000, at least one game.
+std::optional<Tally> parse_tally(std::string const& text, std::string& error);
+// "20 wins and 0 losses: 100.0% (95% interval 83.2% to 100.0%), Elo +inf (95% interval +277 to
+// +inf)": the exact interval over single games, as --elo prints it.
+std::string tally_text(Tally const& tally);
+
 // The games of the seat labelled `seat` from its side. Games without a result (a failure of
-// the manager) say nothing about strength: they are counted apart.
+// the manager) say nothing about strength: they are counted apart. With pairs (games 1 and 2,
+// 3 and 4, ... from one setup), only the pairs whose two games both have a result count.
 struct DuelScore {
   Tally tally;
   int no_result = 0;
+  std::optional<Pentanomial> pairs;  // set for a series of pairs
 };
-DuelScore duel_score(std::vector<GameRecord> const& games, std::string const& seat);
+DuelScore duel_score(std::vector<GameRecord> const& games, std::string const& seat, bool pairs);
 
-// "Elo of A against B: +58 (95% interval -144 to +319) from 7 wins, 5 losses: 58.3%", and
+// The Elo and the test's log-likelihood ratio over the pairs when there are pairs, else over
+// the games.
+std::optional<EloEstimate> duel_estimate(DuelScore const& score);
+double duel_llr(DuelScore const& score, SprtHypotheses const& hypotheses);
+
+// "Elo of A against B: +58 (95% interval -167 to +299) from 7 wins and 5 losses: 58.3%" (over
+// pairs: "... over 6 pairs (LL 1, LD 0, WL/DD 3, WD 0, WW 2): 58.3%; 7 wins and 5 losses"), and
 // with `sprt` a second line with the LLR, the bounds and the verdict ("H1 accepted",
 // "H0 accepted", else "inconclusive").
 std::string duel_text(DuelScore const& score, std::string const& seat, std::string const& other,
                       std::optional<SprtHypotheses> const& sprt);
 
-// The same figures for the record (an infinite Elo as null).
+// The running score after `played` of `games` games: "12/200: 8-4, +120 Elo" (wins, draws if
+// any, losses), with the LLR when there is a test.
+std::string running_text(DuelScore const& score, int played, int games,
+                         std::optional<SprtHypotheses> const& sprt);
+
+// The same figures for the record; an infinite Elo as the text "+inf" or "-inf".
 Json duel_json(DuelScore const& score, std::string const& seat, std::string const& other,
                std::optional<SprtHypotheses> const& sprt);
 

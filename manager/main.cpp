@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "manager/duel.h"
 #include "manager/options.h"
 #include "manager/series.h"
 
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
   }
   if (parsed.status == manager::ParsedOptions::VERSION) {
     std::cout << manager::version_text() << "\n";
+    return 0;
+  }
+  if (parsed.status == manager::ParsedOptions::ELO) {
+    std::cout << manager::tally_text(parsed.tally) << "\n";
     return 0;
   }
   if (parsed.status == manager::ParsedOptions::ERROR) {

@@ -52,9 +52,13 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
 
   white.start(WHITE, record.start);
   black.start(BLACK, record.start);
-  for (Players p : {WHITE, BLACK})
-    if (!seat_of(p).connected())
-      referee.forfeit(p, Reason::DISCONNECTED, colour_name(p) + " left before the game began");
+  for (Players p : {WHITE, BLACK}) {
+    if (seat_of(p).connected()) continue;
+    std::string const absence = seat_of(p).absence();
+    referee.forfeit(
+        p, Reason::DISCONNECTED,
+        colour_name(p) + (absence.empty() ? " left before the game began" : " " + absence));
+  }
   if (observer != nullptr) observer->on_start(record, referee.position());
 
   while (!referee.over() && !stopped(referee)) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -85,17 +86,24 @@ constexpr OptionEntry OPTIONS[] = {
     {"white", "SEAT",
      "who plays White: tcp (a client that connects), random (uniform over the legal actions), "
      "greedy (wins when it can, else captures the opponent's scarcest kind, else random), bot "
-     "(the Monte-Carlo search of Dravix Bot, in process) or human (a person playing on the page "
-     "of --web); default tcp. A bot takes settings: bot:time=S (seconds per turn, 1 to 65535; "
-     "default --bot-time), threads=N (searches of the same position at once, 0 for every core; "
-     "default 1), engine=flat (the search; default) or mcts (the tree search), parallel=root "
-     "(engine=mcts only: each thread grows a tree of its own; default) or tree (the threads "
-     "grow one tree together); such as bot:time=4,threads=2"},
+     "(the Monte-Carlo search of Dravix Bot, in process), human (a person playing on the page "
+     "of --web) or cmd:COMMAND (a program started for each game with --address 127.0.0.1 --port "
+     "P --seconds S --games 1 appended, S from --seconds, and seated as the one client of its own "
+     "port P); default tcp. A bot takes settings: bot:time=S (seconds per turn, whole from 1 to "
+     "3600, with engine=mcts also fractions from 0.05; default --seconds), threads=N (searches "
+     "of the same position at once, 0 for every core; default 1), engine=flat (the search; "
+     "default) or mcts (the tree search), and with engine=mcts parallel=root (each thread grows "
+     "a tree of its own; default) or tree (the threads grow one tree together), tree_mb=N (the "
+     "trees' memory, 1 to 1048576 MiB) and clock=turn (its own clock; default) or calendar (the "
+     "flat search's calendar seconds); such as bot:time=4,threads=2"},
     {"black", "SEAT", "who plays Black, as for --white; default random"},
     {"games", "N",
      "play a series of N games, a fresh connection for each (default 1); with --web, 0 plays "
      "none and only serves the page, to open records on"},
     {"alternate", nullptr, "the two seats change colours after every game"},
+    {"pairs", nullptr,
+     "play each setup twice in a row, the seats' colours swapped (implies --alternate; --games "
+     "must be even); the Elo, its interval and --sprt are then reckoned over the pairs"},
     {"seed", "S",
      "seed of the random setups and of the random and greedy players, 0 to 4294967295; game N "
      "starts from the setup of seed S + N - 1 (default: from the clock; the seed used is "
@@ -109,9 +117,9 @@ constexpr OptionEntry OPTIONS[] = {
     {"connect-limit", "SECONDS",
      "how long a game waits for a tcp seat's client to connect; when none comes the series "
      "ends there (exit status 1); 0 for no limit (default 600)"},
-    {"bot-time", "SECONDS",
-     "thinking time per turn of a bot seat without time=, whole seconds from 1 to 3600 "
-     "(default 1)"},
+    {"seconds", "SECONDS",
+     "thinking time per turn of a bot seat without time= and of a cmd seat: whole seconds from 1 "
+     "to 3600, fractions from 0.05 when every bot seat without time= has engine=mcts (default 1)"},
     {"record", "FILE",
      "write the JSON record of every game (moves, results, reasons, think times) to FILE, "
      "updated after each game (after quick games, only as often as writing it allows) and at "
@@ -126,7 +134,11 @@ constexpr OptionEntry OPTIONS[] = {
      "it ends; not with a tcp or human seat, nor with --web"},
     {"sprt", "ELO0,ELO1",
      "stop the series as soon as the sequential probability ratio test (alpha = beta = 0.05) "
-     "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat"},
+     "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat; "
+     "with --pairs, checked after whole pairs only"},
+    {"elo", "W,D,L",
+     "print the score and the Elo difference of W wins, D draws and L losses with their exact "
+     "95% intervals, and exit"},
 };
 
 // The option table as help text: each option, then its description wrapped beside it.
@@ -178,6 +190,8 @@ struct CommandLine {
       else
         app.add_flag(name, entry.description)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
     }
+    // The former name of --seconds, for the scripts that use it.
+    app.add_option("--bot-time", values["bot-time"])->group("");
   }
 
   bool given(std::string const& name) const { return app.get_option("--" + name)->count() > 0; }
@@ -201,9 +215,9 @@ std::string help_text() {
   std::ostringstream out;
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
          "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
-         "                     [--connect-limit SECONDS] [--bot-time SECONDS] [--record FILE]\n"
-         "                     [--quiet] [--web PORT] [--jobs N] [--sprt ELO0,ELO1]\n"
-         "       vorak-manager --help | --version\n\n"
+         "                     [--connect-limit SECONDS] [--seconds SECONDS] [--record FILE]\n"
+         "                     [--quiet] [--web PORT] [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
+         "       vorak-manager --elo W,D,L | --help | --version\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player or a person on the page of --web.\n"
          "A connection to the game port whose first line is an HTTP request (a web page's) is\n"
@@ -251,7 +265,8 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
     if (given("web")) o.web_port = static_cast<int>(whole_number("web", text("web"), 0, 65535));
     if (given("games"))
       o.games = static_cast<int>(whole_number("games", text("games"), o.web_port ? 0 : 1, 1000000));
-    o.alternate = given("alternate");
+    o.pairs = given("pairs");
+    o.alternate = given("alternate") || o.pairs;
     if (given("seed"))
       o.seed = static_cast<std::uint32_t>(whole_number("seed", text("seed"), 0, 4294967295LL));
     if (given("board")) {
@@ -261,9 +276,17 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
     if (given("action-limit")) o.action_limit_ms = limit_ms("action-limit", text("action-limit"));
     if (given("connect-limit"))
       o.connect_limit_ms = limit_ms("connect-limit", text("connect-limit"));
-    if (given("bot-time"))
-      o.bot_seconds =
-          static_cast<unsigned short>(whole_number("bot-time", text("bot-time"), 1, 3600));
+    std::string seconds_name = "--seconds";  // as given, for the refusals
+    for (char const* name : {"seconds", "bot-time"}) {
+      if (!given(name)) continue;
+      seconds_name = std::string("--") + name;
+      if (given("seconds") && given("bot-time"))
+        throw BadValue{"--bot-time is the former name of --seconds: give one of them"};
+      std::string error;
+      std::optional<double> const seconds = thinking_time(text(name), true, error);
+      if (!seconds) throw BadValue{seconds_name + " " + error};
+      o.bot_seconds = *seconds;
+    }
     if (given("record")) {
       o.record_file = text("record");
       if (o.record_file.empty()) throw BadValue{"--record takes a file name"};
@@ -274,6 +297,14 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       std::string error;
       o.sprt = parse_sprt(text("sprt"), error);
       if (!o.sprt) throw BadValue{"--sprt " + error};
+    }
+    if (given("elo")) {
+      std::string error;
+      std::optional<Tally> const tally = parse_tally(text("elo"), error);
+      if (!tally) throw BadValue{"--elo " + error};
+      parsed.tally = *tally;
+      parsed.status = ParsedOptions::ELO;
+      return parsed;
     }
     // Games side by side need seats that can be multiplied: not a connection or a person.
     if (o.jobs > 1) {
@@ -292,15 +323,25 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
                        "that page"};
     }
 
-    // The search uses its whole thinking time on the first action of a turn.
-    for (auto [kind, settings] :
-         {std::pair(o.white, o.white_settings), std::pair(o.black, o.black_settings)}) {
-      unsigned short const thinking = bot_settings(settings, o.bot_seconds).seconds;
-      int const bot_limit = o.action_limit_for(SeatKind::BOT);
-      if (kind == SeatKind::BOT && bot_limit >= 0 && thinking * 1000 >= bot_limit)
-        throw BadValue{(settings.seconds ? "the bot's time=" : "--bot-time ") +
-                       std::to_string(thinking) +
-                       " would make the bot lose on time: it must be below --action-limit"};
+    if (o.pairs && o.games % 2 != 0)
+      throw BadValue{"--pairs plays whole pairs: --games " + std::to_string(o.games) + " is odd"};
+
+    // The search uses its whole thinking time on the first action of a turn, and so does a
+    // program given --seconds.
+    for (auto [name, kind, settings] : {std::tuple("white", o.white, o.white_settings),
+                                        std::tuple("black", o.black, o.black_settings)}) {
+      if (kind != SeatKind::BOT && kind != SeatKind::COMMAND) continue;
+      BotSettings const bot = bot_settings(settings, o.bot_seconds);
+      std::string error;
+      if (kind == SeatKind::BOT && !settings.seconds &&
+          !thinking_time_fits(bot.seconds, bot.engine == "mcts", error))
+        throw BadValue{seconds_name + " " + error + " (--" + name + ")"};
+      int const limit = o.action_limit_for(kind);
+      if (limit >= 0 && bot.seconds * 1000 >= limit)
+        throw BadValue{(settings.seconds ? "the bot's time=" : seconds_name + " ") +
+                       thinking_time_text(bot.seconds) + " would make the " +
+                       (kind == SeatKind::BOT ? "bot" : "program") +
+                       " lose on time: it must be below --action-limit"};
     }
   } catch (BadValue const& e) {
     parsed.status = ParsedOptions::ERROR;

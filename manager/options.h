@@ -35,7 +35,10 @@ struct Options {
   std::optional<int> action_limit_ms;
   // How long a game waits for a TCP client to connect, -1 for ever.
   int connect_limit_ms = CONNECT_LIMIT_MS;
-  unsigned short bot_seconds = 1;
+  // Thinking time per turn of a bot seat without time= and of a cmd seat (--seconds).
+  double bot_seconds = 1;
+  // Each setup is played twice in a row, the seats' colours swapped (--pairs).
+  bool pairs = false;
   std::string record_file;
   bool quiet = false;
   // The port of the live board on 127.0.0.1 (0: any free one); none without --web.
@@ -44,14 +47,16 @@ struct Options {
   // The limit per action of a seat of `kind`, -1 for none.
   int action_limit_for(SeatKind kind) const {
     if (action_limit_ms) return *action_limit_ms;
-    return kind == SeatKind::TCP ? TCP_ACTION_LIMIT_MS : -1;
+    return kind == SeatKind::TCP || kind == SeatKind::COMMAND ? TCP_ACTION_LIMIT_MS : -1;
   }
 };
 
 struct ParsedOptions {
-  enum Status { RUN, HELP, VERSION, ERROR };
+  // ELO: print the figures of `tally` (--elo) and exit.
+  enum Status { RUN, HELP, VERSION, ELO, ERROR };
   Status status = RUN;
   Options options;
+  Tally tally;
   std::string message;  // the reason of an ERROR
 };
 

@@ -78,7 +78,7 @@ std::string results_table(SeriesStats const& stats) {
     seat_width = std::max(seat_width, static_cast<int>(s.label.size()) + 2);
   out << std::left << std::setw(seat_width) << "Seat" << std::right << std::setw(6) << "Games"
       << std::setw(6) << "Wins" << std::setw(11) << "as White" << std::setw(11) << "as Black"
-      << std::setw(14) << "think avg s" << std::setw(14) << "think max s"
+      << std::setw(14) << "s/action avg" << std::setw(14) << "s/action max"
       << "\n";
   for (SeatStats const& s : stats.seats) {
     double const average = s.actions > 0 ? s.think_total / s.actions : 0.0;

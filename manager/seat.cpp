@@ -42,28 +42,27 @@ std::string seat_kind_name(SeatKind kind) {
       return "bot";
     case SeatKind::HUMAN:
       return "human";
+    case SeatKind::COMMAND:
+      return "cmd";
   }
   return "";
 }
 
 std::optional<SeatKind> seat_kind_from(std::string const& name) {
-  for (SeatKind k :
-       {SeatKind::TCP, SeatKind::RANDOM, SeatKind::GREEDY, SeatKind::BOT, SeatKind::HUMAN})
+  for (SeatKind k : {SeatKind::TCP, SeatKind::RANDOM, SeatKind::GREEDY, SeatKind::BOT,
+                     SeatKind::HUMAN, SeatKind::COMMAND})
     if (seat_kind_name(k) == name) return k;
   return std::nullopt;
 }
 
-BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet)
+BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, double bot_seconds, bool quiet)
     : BuiltinSeat(kind, seed, BotSettings{bot_seconds, 1, "flat"}, quiet) {}
 
 BuiltinSeat::BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet)
     : kind_(kind),
       engine_(seed),
-      bot_seconds_(bot.seconds),
-      bot_threads_(bot.threads),
-      bot_engine_(engine_from(bot.engine).value_or(Engine::FLAT)),
-      bot_parallel_(parallel_from(bot.parallel).value_or(Parallel::ROOT)),
-      quiet_(quiet),
+      bot_whole_seconds_(seconds_per_move(bot.seconds)),
+      bot_settings_(search_settings(bot, !quiet)),
       searcher_(kind == SeatKind::BOT ? std::make_unique<Searcher>(seed) : nullptr) {}
 
 void BuiltinSeat::start(Players colour, std::string const&) {
@@ -84,13 +83,8 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       // The search plays for own_player and writes its tallies into the state it is given.
       Vorak mine = position;
       mine.own_player = colour_;
-      mine.seconds_per_move = bot_seconds_;
-      SearchSettings settings;
-      settings.engine = bot_engine_;
-      settings.threads = bot_threads_;
-      settings.parallel = bot_parallel_;
-      settings.report = !quiet_;
-      internal = searcher_->choose(mine, settings);
+      mine.seconds_per_move = bot_whole_seconds_;
+      internal = searcher_->choose(mine, bot_settings_);
       break;
     }
   }

@@ -18,9 +18,11 @@
 
 namespace manager {
 
-// HUMAN is a person playing on the page of the manager's web server (manager/web_game.h).
-enum class SeatKind { TCP, RANDOM, GREEDY, BOT, HUMAN };
-std::string seat_kind_name(SeatKind kind);  // "tcp", "random", "greedy", "bot", "human"
+// HUMAN is a person playing on the page of the manager's web server (manager/web_game.h);
+// COMMAND a program the manager starts for each game, seated as a TCP client.
+enum class SeatKind { TCP, RANDOM, GREEDY, BOT, HUMAN, COMMAND };
+// "tcp", "random", "greedy", "bot", "human", "cmd"
+std::string seat_kind_name(SeatKind kind);
 std::optional<SeatKind> seat_kind_from(std::string const& name);
 
 // A seat's answer to a request for one action.
@@ -45,6 +47,9 @@ class Seat {
   virtual void finish(std::string const& body) = 0;
   // False once the seat's connection is known to be gone.
   virtual bool connected() const { return true; }
+  // Why a seat that was never connected is not, for the record ("never connected: ..."); empty
+  // for one that left.
+  virtual std::string absence() const { return ""; }
 };
 
 // Receives the seats' notices (chat, ignored lines) for the console.
@@ -56,7 +61,7 @@ class BuiltinSeat : public Seat {
  public:
   // `seed` drives the random and greedy players and seeds the bot's search, which thinks
   // `bot_seconds` per turn on one thread. `quiet` silences the search's console report.
-  BuiltinSeat(SeatKind kind, std::uint32_t seed, unsigned short bot_seconds, bool quiet);
+  BuiltinSeat(SeatKind kind, std::uint32_t seed, double bot_seconds, bool quiet);
   BuiltinSeat(SeatKind kind, std::uint32_t seed, BotSettings const& bot, bool quiet);
   void start(Players colour, std::string const& description) override;
   Reply request(Vorak const& position, int limit_ms) override;
@@ -66,11 +71,8 @@ class BuiltinSeat : public Seat {
  private:
   SeatKind kind_;
   boost::random::mt19937 engine_;
-  unsigned short bot_seconds_;
-  unsigned bot_threads_;
-  Engine bot_engine_;
-  Parallel bot_parallel_;
-  bool quiet_;
+  unsigned short bot_whole_seconds_;  // the position's seconds per move
+  SearchSettings bot_settings_;
   Players colour_ = NONE;
   std::unique_ptr<Searcher> searcher_;  // a bot's own, so that games can run side by side
 };

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "manager/command_seat.h"
 #include "manager/draw.h"
 #include "manager/duel.h"
 #include "manager/interrupt.h"
@@ -62,6 +63,16 @@ class BothObservers : public MatchObserver {
   MatchObserver& first_;
   MatchObserver* second_;
 };
+
+// Where a cmd seat's program writes in game `g`: beside the record (or in the current folder
+// without one), "RECORD-game-G-white.log"; nowhere when quiet.
+std::string program_log(Options const& options, int g, Players colour) {
+  if (options.quiet) return "";
+  std::string base = options.record_file.empty() ? "vorak-manager" : options.record_file;
+  if (base.size() > 5 && base.compare(base.size() - 5, 5, ".json") == 0)
+    base.resize(base.size() - 5);
+  return base + "-game-" + std::to_string(g) + "-" + (colour == WHITE ? "white" : "black") + ".log";
+}
 
 // How long a new connection has to show itself as a web page's: a browser sends its request at
 // once, while a real client says nothing until its first turn.
@@ -187,6 +198,7 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   std::string const labels[2] = {names[0] == names[1] ? names[0] + "-1" : names[0],
                                  names[1] == names[0] ? names[1] + "-2" : names[1]};
   SeatKind const kinds[2] = {options.white, options.black};
+  SeatSettings const* const given[2] = {&options.white_settings, &options.black_settings};
   BotSettings const bots[2] = {bot_settings(options.white_settings, options.bot_seconds),
                                bot_settings(options.black_settings, options.bot_seconds)};
   // Searches side by side must not print: their reports would interleave.
@@ -201,7 +213,8 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     std::string error;
     auto const make = [&] {
       Json json = series_json(games, seed);
-      json["duel"] = duel_json(duel_score(games, labels[0]), labels[0], labels[1], options.sprt);
+      json["duel"] = duel_json(duel_score(games, labels[0], options.pairs), labels[0], labels[1],
+                               options.sprt);
       return json;
     };
     if (record_file && !record_file->update(make, now, error)) {
@@ -234,9 +247,10 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       if (!options.quiet) out << line << "\n" << std::flush;
     };
 
-    // Plays game g, told to `game_observer`; nullopt when the series must end before it (no
-    // client came, or an interruption while seating).
-    auto play_game = [&](int g, MatchObserver& game_observer) -> std::optional<GameRecord> {
+    // Plays game g, told to `game_observer`, with the seats' notices to `notes`; nullopt when
+    // the series must end before it (no client came, or an interruption while seating).
+    auto play_game = [&](int g, MatchObserver& game_observer,
+                         std::ostream& notes) -> std::optional<GameRecord> {
       // Seat 0 is the one the command line gave White; with --alternate it plays Black in
       // every even game.
       int const white_seat = options.alternate && g % 2 == 0 ? 1 : 0;
@@ -244,8 +258,10 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       record.game = g;
       record.white = labels[white_seat];
       record.black = labels[1 - white_seat];
-      // Game g's random setup comes from seed + g - 1, so any game can be set up again alone.
-      if (!board) record.setup_seed = seed + static_cast<std::uint32_t>(g - 1);
+      // Game g's random setup comes from seed + g - 1, so any game can be set up again alone;
+      // with pairs, games 2k - 1 and 2k share seed + k - 1.
+      int const setup = options.pairs ? (g - 1) / 2 : g - 1;
+      if (!board) record.setup_seed = seed + static_cast<std::uint32_t>(setup);
       Vorak const start = board ? *board : random_setup(*record.setup_seed);
 
       MatchSettings settings;
@@ -272,10 +288,29 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
         if (Interruption::requested()) return std::nullopt;
       }
 
+      Logger const game_log = [&](std::string const& line) {
+        if (!options.quiet) notes << line << "\n" << std::flush;
+      };
+      // Both programs start at once and are ended when the game is (or on the way out).
+      std::unique_ptr<CommandSeat> programs[2];  // by colour
+      for (int colour = 0; colour < 2; ++colour) {
+        int const seat = colour == 0 ? white_seat : 1 - white_seat;
+        if (kinds[seat] != SeatKind::COMMAND) continue;
+        Players const p = colour == 0 ? WHITE : BLACK;
+        programs[colour] = std::make_unique<CommandSeat>(given[seat]->command, options.bot_seconds,
+                                                         program_log(options, g, p));
+        game_log("Waiting for " + colour_name(p) + "'s program to connect to " +
+                 host_and_port("127.0.0.1", programs[colour]->port()));
+      }
+
       std::unique_ptr<Seat> seats[2];  // by colour: White, Black
       for (int colour = 0; colour < 2; ++colour) {
         int const seat = colour == 0 ? white_seat : 1 - white_seat;
-        if (clients[colour]) {
+        if (programs[colour]) {
+          seats[colour] = programs[colour]->seat(colour_name(colour == 0 ? WHITE : BLACK),
+                                                 options.connect_limit_ms, game_log);
+          if (!seats[colour]) return std::nullopt;  // interrupted
+        } else if (clients[colour]) {
           seats[colour] = std::move(clients[colour]);
         } else if (kinds[seat] == SeatKind::HUMAN) {
           if (!live) throw std::string("a human seat plays on the page of --web, which is off");
@@ -289,6 +324,8 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
         }
       }
       play_match(start, *seats[0], *seats[1], settings, record, &game_observer);
+      for (std::unique_ptr<CommandSeat>& program : programs)
+        if (program) program->end();
       return record;
     };
 
@@ -300,12 +337,12 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     run.play = [&](int g) {
       std::optional<GameRecord> record;
       if (options.jobs <= 1) {
-        record = play_game(g, observer);
+        record = play_game(g, observer, out);
       } else {
         // Each game's account is printed whole once it ends, so that games do not interleave.
         std::ostringstream account;
         ConsoleObserver game_console(account, options.quiet, options.games);
-        record = play_game(g, game_console);
+        record = play_game(g, game_console, account);
         std::lock_guard<std::mutex> lock(console_mutex);
         out << account.str() << std::flush;
       }
@@ -322,9 +359,16 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       if (record.game == 0) return false;
       games.push_back(record);
       write(false);  // the last game is written below, with everything else at the end
-      // The test ends the series as soon as it has a verdict.
-      return !options.sprt || sprt_verdict(sprt_llr(duel_score(games, labels[0]).tally,
-                                                    *options.sprt)) == SprtVerdict::GOING_ON;
+      DuelScore const score = duel_score(games, labels[0], options.pairs);
+      if (options.games > 1) {
+        std::lock_guard<std::mutex> lock(console_mutex);
+        out << running_text(score, static_cast<int>(games.size()), options.games, options.sprt)
+            << "\n"
+            << std::flush;
+      }
+      // The test ends the series as soon as it has a verdict, with pairs only after a whole one.
+      if (!options.sprt || (options.pairs && record.game % 2 == 1)) return true;
+      return sprt_verdict(duel_llr(score, *options.sprt)) == SprtVerdict::GOING_ON;
     };
     run.stop = [&] { return ended_early || Interruption::requested(); };
     play_in_order(run);
@@ -342,7 +386,9 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   write(true);
   out << "\n" << results_table(summarize(games));
   if (options.games > 0)
-    out << "\n" << duel_text(duel_score(games, labels[0]), labels[0], labels[1], options.sprt);
+    out << "\n"
+        << duel_text(duel_score(games, labels[0], options.pairs), labels[0], labels[1],
+                     options.sprt);
   out << std::flush;
   if (web) {
     live->series_over();

@@ -65,6 +65,8 @@ void AllowAddressReuse(SocketHandle handle);
 int Accept(SocketHandle handle, SocketHandle* accepted);
 // The local port the handle is bound to, or -1.
 int LocalPort(SocketHandle handle);
+// The port of the far end of a connected handle, or -1.
+int PeerPort(SocketHandle handle);
 
 // At most `size` bytes: the count received, 0 when the peer has closed, -1 on error
 // (LastError tells which).

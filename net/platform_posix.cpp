@@ -181,6 +181,14 @@ int LocalPort(SocketHandle handle) {
   return ntohs(reinterpret_cast<sockaddr_in&>(local).sin_port);
 }
 
+int PeerPort(SocketHandle handle) {
+  sockaddr_storage peer;
+  socklen_t length = sizeof peer;
+  if (::getpeername(handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return -1;
+  if (peer.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(peer).sin6_port);
+  return ntohs(reinterpret_cast<sockaddr_in&>(peer).sin_port);
+}
+
 long Recv(SocketHandle handle, char* buffer, std::size_t size) {
   ssize_t received;
   do {

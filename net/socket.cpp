@@ -200,6 +200,10 @@ SocketServer::SocketServer(int port, int connections, const std::string& address
   if (code != 0) throw "cannot listen: " + platform::ErrorText(code);
 }
 
+int Socket::PeerPort() const {
+  return *closed_ ? -1 : platform::PeerPort(handle_);
+}
+
 int SocketServer::Port() const {
   return *closed_ ? -1 : platform::LocalPort(handle_);
 }

@@ -43,6 +43,9 @@ class Socket {
   // Closes the handle now for every copy; later receives return empty, sends throw.
   void Close();
 
+  // The far end's port, or -1 when closed or not connected.
+  int PeerPort() const;
+
  protected:
   friend class SocketServer;
   friend class SocketSelect;

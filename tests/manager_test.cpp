@@ -540,7 +540,7 @@ TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
   std::string const help = help_text();
   for (char const* option :
        {"--address", "--port", "--white", "--black", "--games", "--alternate", "--seed", "--board",
-        "--action-limit", "--connect-limit", "--bot-time", "--record", "--quiet", "--help"})
+        "--action-limit", "--connect-limit", "--seconds", "--record", "--quiet", "--help"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -13,7 +13,7 @@ run_series() {
   : > "$dir/manager.log"
   : > "$dir/rss.txt"
   build/bin/vorak-manager --port 0 --white tcp --black "$opponent" --games "$games" --alternate \
-    --seed "$seed" --bot-time "$seconds" --action-limit $((seconds * 2 + 30)) --quiet \
+    --seed "$seed" --seconds "$seconds" --action-limit $((seconds * 2 + 30)) --quiet \
     --record "$dir/record.json" > "$dir/manager.log" 2>&1 &
   local manager=$!
   local port=""

@@ -103,7 +103,8 @@ constexpr OptionEntry OPTIONS[] = {
     {"alternate", nullptr, "the two seats change colours after every game"},
     {"pairs", nullptr,
      "play each setup twice in a row, the seats' colours swapped (implies --alternate; --games "
-     "must be even); the Elo, its interval and --sprt are then reckoned over the pairs"},
+     "must be even; games 2K - 1 and 2K start from the setup of seed S + K - 1); the Elo, its "
+     "interval and --sprt are then reckoned over the pairs"},
     {"seed", "S",
      "seed of the random setups and of the random and greedy players, 0 to 4294967295; game N "
      "starts from the setup of seed S + N - 1 (default: from the clock; the seed used is "
@@ -219,7 +220,8 @@ std::string help_text() {
          "                     [--quiet] [--web PORT] [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
          "       vorak-manager --elo W,D,L | --help | --version\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
-         "a TCP client (such as dravix-bot), a built-in player or a person on the page of --web.\n"
+         "a TCP client (such as dravix-bot), a built-in player, a program the manager starts\n"
+         "for each game (cmd:) or a person on the page of --web.\n"
          "A connection to the game port whose first line is an HTTP request (a web page's) is\n"
          "refused, and the seat waits for another client.\n"
          "Ctrl-C (or SIGTERM) ends the series: the game in progress is recorded as interrupted,\n"

@@ -63,7 +63,7 @@ ActionStats best_action(std::vector<ActionStats> const& actions) {
   for (ActionStats const& s : actions) {
     if (best.move == FastPlayout::NO_MOVE || rank(s) > rank(best) ||
         (rank(s) == rank(best) &&
-         (s.visits < best.visits || (s.visits == best.visits && s.wins > best.wins))))
+         (s.visits > best.visits || (s.visits == best.visits && s.wins > best.wins))))
       best = s;
   }
   return best;

@@ -136,7 +136,7 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
     ASSERT_TRUE(d.expand_root(start, state.own_player));
     for (int i = 0; i < 3000; ++i) d.iterate(start, state.own_player);
     EXPECT_EQ(store.visits(0), 3000u);
-    std::size_t expanded = 0;
+    std::size_t expanded = 0, partial = 0;
     std::function<void(std::uint32_t, FastPlayout const&, Players)> walk =
         [&](std::uint32_t n, FastPlayout const& p, Players mover) {
           NodeView const node = store.view(n);
@@ -152,6 +152,21 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
           } else if (node.child_count > 0) {
             ++expanded;
             EXPECT_EQ(node.visits, settings.expand_after + below) << "node " << n;
+            // The children are the first of the node's actions in the priors' order: all of
+            // them, or as many as the window has wanted yet.
+            FastPlayout::List moves;
+            p.legal(mover, moves);
+            order_by_priors(p, mover, moves);
+            ASSERT_LE(node.child_count, moves.size());
+            for (std::uint32_t k = 0; k < node.child_count; ++k)
+              EXPECT_EQ(store.move(node.first_child + k), moves[k]) << "node " << n;
+            if (store.partial(n)) {
+              ++partial;
+              EXPECT_LT(node.child_count, moves.size());
+              EXPECT_LE(widening_window(settings, node.visits), node.child_count);
+            } else {
+              EXPECT_EQ(node.child_count, moves.size()) << "node " << n;
+            }
           } else {
             FastPlayout::List moves;
             p.legal(mover, moves);
@@ -162,6 +177,9 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
         };
     walk(0, start, state.own_player);
     EXPECT_GT(expanded, 10u);
+    if (store.PARTIAL_LISTS) {
+      EXPECT_GT(partial, 0u);
+    }
   };
   LocalStore local(1 << 16);
   check(local);

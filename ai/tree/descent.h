@@ -36,7 +36,7 @@ class Descent {
     start.legal(own, list_);
     if (list_.empty() || !store_.claim(0)) return false;
     if (settings_.priors) order_by_priors(start, own, list_);
-    return store_.add_children(0, list_);
+    return store_.add_children(0, list_, list_.size());
   }
 
   // One playout from `start`, `own` to act at the root, whose children must be there.
@@ -124,10 +124,23 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
           break;
         }
         if (settings_.priors) order_by_priors(p, mover, list_);
-        if (!store_.add_children(n, list_)) {
+        // The children the window takes in until the node has had a few times the visits
+        // that expanded it.
+        std::size_t const kept = widening_window(settings_, 8.0 * expand_after_);
+        if (!store_.add_children(n, list_, kept)) {
           winner = play_out(p, mover, engine_, checked);
           break;
         }
+      }
+    }
+    if constexpr (Store::PARTIAL_LISTS) {
+      if (store_.partial(n) &&
+          widening_window(settings_, store_.visits(n)) > store_.child_count(n) &&
+          store_.has_room(FastPlayout::MAX_MOVES)) {
+        list_.clear();
+        p.legal(mover, list_);  // the same list in the same order as at the expansion
+        if (settings_.priors) order_by_priors(p, mover, list_);
+        store_.widen(n, list_);
       }
     }
     std::uint32_t const first = store_.first_child(n);
@@ -165,6 +178,7 @@ void Descent<Store>::prove_up(std::size_t k, Proof proof) {
     if (proof == PROVEN_WIN) {
       parent_proof = for_side(into, side, true);
     } else {
+      if (store_.partial(parent)) return;  // actions not listed yet may save it
       std::uint32_t const first = store_.first_child(parent);
       std::uint32_t const count = store_.child_count(parent);
       for (std::uint32_t i = first; i < first + count; ++i)

@@ -10,16 +10,18 @@
 
 #include "ai/playout.h"
 #include "ai/tree/node.h"
+#include "ai/tree/node_memory.h"
 
 class LocalStore {
  public:
   using Move = FastPlayout::Move;
 
   // Room for `capacity` nodes, at least the root and one list of children, at most what 32-bit
-  // indices reach. Default-initialised: the pages are touched only as the tree grows into them.
+  // indices reach.
   explicit LocalStore(std::size_t capacity)
       : capacity_(std::clamp<std::size_t>(capacity, 1 + FastPlayout::MAX_MOVES, MOST_NODES)),
-        nodes_(new Node[capacity_]) {
+        memory_(capacity_ * sizeof(Node)),
+        nodes_(memory_.objects<Node>(capacity_)) {
     clear();
   }
 
@@ -38,12 +40,35 @@ class LocalStore {
   }
   bool claim(std::uint32_t) { return true; }  // nobody else expands here
   void release(std::uint32_t) {}
-  // The children of the claimed leaf `n`, one for each of `moves` in their order; false when
-  // there is no room for them.
-  bool add_children(std::uint32_t n, FastPlayout::List const& moves) {
-    if (!has_room(moves.size())) return false;
+
+  // A leaf's children may be only the first of its actions, the rest added when the widening
+  // reaches them: most leaves are visited a few times, and their unvisited children would
+  // take most of the memory and of the time spent writing it.
+  static constexpr bool PARTIAL_LISTS = true;
+  // The children of the claimed leaf `n`, one for each of the first `kept` of `moves` in their
+  // order; false when there is no room for them.
+  bool add_children(std::uint32_t n, FastPlayout::List const& moves, std::size_t kept) {
+    kept = std::min(kept, moves.size());
+    if (!has_room(kept)) return false;
     auto const first = static_cast<std::uint32_t>(size_);
-    for (std::size_t i = 0; i < moves.size(); ++i) reset(nodes_[size_++], moves[i]);
+    for (std::size_t i = 0; i < kept; ++i) reset(nodes_[size_++], moves[i]);
+    auto bits = static_cast<std::uint16_t>(kept);
+    if (kept < moves.size()) bits |= node_bits::PARTIAL;
+    nodes_[n].first_child = first;
+    nodes_[n].bits = node_bits::with_proof(bits, proof(n));
+    return true;
+  }
+  bool partial(std::uint32_t n) const { return nodes_[n].bits & node_bits::PARTIAL; }
+  // Every one of `moves`, the whole list whose first ones the partial node `n` has: its
+  // children move to a new block with their statistics and subtrees, the rest follow them. The
+  // old block is left unused. False when there is no room.
+  bool widen(std::uint32_t n, FastPlayout::List const& moves) {
+    if (!has_room(moves.size())) return false;
+    std::uint32_t const had = child_count(n);
+    auto const first = static_cast<std::uint32_t>(size_);
+    std::copy_n(&nodes_[nodes_[n].first_child], had, &nodes_[first]);
+    for (std::size_t i = had; i < moves.size(); ++i) reset(nodes_[first + i], moves[i]);
+    size_ += moves.size();
     nodes_[n].first_child = first;
     nodes_[n].bits = node_bits::with_proof(static_cast<std::uint16_t>(moves.size()), proof(n));
     return true;
@@ -85,7 +110,8 @@ class LocalStore {
   static void reset(Node& node, Move move) { node = Node{0, 0, 0, move, 0}; }
 
   std::size_t capacity_;
-  std::unique_ptr<Node[]> nodes_;
+  NodeMemory memory_;
+  Node* nodes_;
   std::size_t size_ = 1;
 };
 

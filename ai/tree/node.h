@@ -11,16 +11,17 @@
 // elimination look-ahead, or from its children.
 enum Proof : std::int8_t { PROVEN_LOSS = -1, UNPROVEN = 0, PROVEN_WIN = 1 };
 
-// A node's child count and proof share 16 bits: a node has at most FastPlayout::MAX_MOVES
-// children, well under 2^14, and a node of 16 bytes makes a quarter more of them in the same
-// memory.
+// A node's child count, whether its children are only the first of its actions, and its proof
+// share 16 bits: a node has at most FastPlayout::MAX_MOVES children, well under 2^13, and a node
+// of 16 bytes makes a quarter more of them in the same memory.
 namespace node_bits {
 constexpr unsigned PROOF_SHIFT = 14;
-constexpr std::uint16_t COUNT_MASK = (1u << PROOF_SHIFT) - 1;
+constexpr std::uint16_t PARTIAL = 1u << 13;
+constexpr std::uint16_t COUNT_MASK = PARTIAL - 1;
 static_assert(FastPlayout::MAX_MOVES <= COUNT_MASK, "a node's children fit its count");
 inline std::uint16_t with_proof(std::uint16_t bits, Proof proof) {
   unsigned const code = proof == PROVEN_WIN ? 1u : proof == PROVEN_LOSS ? 2u : 0u;
-  return static_cast<std::uint16_t>((bits & COUNT_MASK) | code << PROOF_SHIFT);
+  return static_cast<std::uint16_t>((bits & (COUNT_MASK | PARTIAL)) | code << PROOF_SHIFT);
 }
 inline Proof proof_of(std::uint16_t bits) {
   unsigned const code = bits >> PROOF_SHIFT;

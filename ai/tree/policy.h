@@ -4,6 +4,7 @@
 #ifndef DRAVIX_AI_TREE_POLICY_H
 #define DRAVIX_AI_TREE_POLICY_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -39,8 +40,17 @@ inline float uct_value(std::uint32_t visits, std::uint32_t wins, float explore) 
   if (visits < UctTables::SIZE)
     return static_cast<float>(wins) * uctTables.inverse[visits] +
            explore * uctTables.inverse_root[visits];
-  double const n = visits;
-  return static_cast<float>(wins / n + explore / std::sqrt(n));
+  // In single precision, one division and one root: a root's children pass the tables within
+  // a second, and the choice at the root reads every one of them on every descent.
+  float const inverse = 1.0f / static_cast<float>(visits);
+  return static_cast<float>(wins) * inverse + explore * std::sqrt(inverse);
+}
+
+// The children a node with `visits` visits considers, in the order of their priors
+// (progressive widening): 1 + widening * sqrt(visits), at most `MOST`.
+inline std::uint32_t widening_window(TreeSettings const& settings, double visits) {
+  constexpr double MOST = FastPlayout::MAX_MOVES;
+  return static_cast<std::uint32_t>(std::min(1 + settings.widening * std::sqrt(visits), MOST));
 }
 
 // The child to descend to among `count` children from `first`, whose parent has had
@@ -57,7 +67,7 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32
                              ? uctTables.root_log[parent_visits]
                              : static_cast<float>(std::sqrt(std::log(n + 1)));
   auto const explore = static_cast<float>(settings.exploration) * root_log;
-  auto const window = static_cast<std::uint32_t>(1 + settings.widening * std::sqrt(n));
+  std::uint32_t const window = widening_window(settings, n);
   std::uint32_t best = first + count;
   float best_value = -1;
   std::uint32_t considered = 0;

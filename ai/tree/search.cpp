@@ -108,15 +108,14 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
   Descent<Store> d(store, settings_, seed);
   if (store.first_child(0) == 0) return {0, d.expand_after()};  // no action to think about
   double const begun = clock.elapsed();
-  std::uint32_t const branching =
-      std::max<std::uint32_t>(store.child_count(0), 16);  // children an expansion adds
+  std::size_t const size_begun = store.size();
   for (;;) {
     if (playouts != 0 && d.playouts() >= playouts) break;
     if (clock.expired() || store.visits(0) >= MOST_VISITS) break;
     if (d.playouts() % ADAPT_EVERY == 0 && d.playouts() > 0) {
-      // Each expansion takes expand_after visits of a leaf of its own, so the playouts still
-      // to come make at most (playouts / expand_after) expansions of `branching` nodes: the
-      // threshold that keeps them within the room left.
+      // The nodes a playout adds fall as the threshold rises (each expansion takes that many
+      // visits of a leaf of its own): the threshold at which the playouts still to come, at
+      // the rate of nodes seen so far, fit in the room left.
       double expected;
       if (playouts != 0) {
         expected = static_cast<double>(playouts - d.playouts());
@@ -126,7 +125,10 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
       }
       expected *= static_cast<double>(sharers);
       double const room = static_cast<double>(store.capacity() - store.size());
-      double const needed = std::ceil(expected * branching / std::max(room, 1.0));
+      double const per_playout = static_cast<double>(store.size() - size_begun) /
+                                 static_cast<double>(d.playouts() * sharers);
+      double const needed =
+          std::ceil(d.expand_after() * expected * per_playout / std::max(room, 1.0));
       d.set_expand_after(static_cast<std::uint32_t>(
           std::clamp(needed, static_cast<double>(settings_.expand_after), 1e9)));
     }

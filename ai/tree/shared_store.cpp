@@ -5,8 +5,8 @@
 
 SharedStore::SharedStore(std::size_t capacity)
     : capacity_(std::clamp<std::size_t>(capacity, 1 + FastPlayout::MAX_MOVES, MOST_NODES)),
-      // Default-initialised: the pages are touched only as the tree grows into them.
-      nodes_(new Node[capacity_]) {
+      memory_(capacity_ * sizeof(Node)),
+      nodes_(memory_.objects<Node>(capacity_)) {
   clear();
 }
 
@@ -25,7 +25,7 @@ void SharedStore::clear() {
   next_.store(1, std::memory_order_relaxed);
 }
 
-bool SharedStore::add_children(std::uint32_t n, FastPlayout::List const& moves) {
+bool SharedStore::add_children(std::uint32_t n, FastPlayout::List const& moves, std::size_t) {
   auto const count = static_cast<std::uint32_t>(moves.size());
   std::uint32_t first = next_.load(std::memory_order_relaxed);
   do {

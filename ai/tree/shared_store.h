@@ -13,6 +13,7 @@
 
 #include "ai/playout.h"
 #include "ai/tree/node.h"
+#include "ai/tree/node_memory.h"
 
 class SharedStore {
  public:
@@ -47,9 +48,13 @@ class SharedStore {
                                                          std::memory_order_acquire);
   }
   void release(std::uint32_t n) { nodes_[n].first_child.store(0, std::memory_order_relaxed); }
-  // The children of the claimed leaf `n`, one for each of `moves` in their order; false,
-  // releasing the claim, when there is no room for them.
-  bool add_children(std::uint32_t n, FastPlayout::List const& moves);
+  // Every leaf gets all its children at once: moving a list that other threads are reading
+  // and counting in is not worth its locks.
+  static constexpr bool PARTIAL_LISTS = false;
+  bool partial(std::uint32_t) const { return false; }
+  // The children of the claimed leaf `n`, one for each of `moves` in their order (all of them,
+  // whatever is `kept`); false, releasing the claim, when there is no room for them.
+  bool add_children(std::uint32_t n, FastPlayout::List const& moves, std::size_t kept);
 
   Move move(std::uint32_t n) const { return nodes_[n].move; }
   std::uint32_t visits(std::uint32_t n) const {
@@ -89,7 +94,8 @@ class SharedStore {
   static void reset(Node& node, Move move);
 
   std::size_t capacity_;
-  std::unique_ptr<Node[]> nodes_;
+  NodeMemory memory_;
+  Node* nodes_;
   std::atomic<std::uint32_t> next_{1};  // the nodes in use; never beyond the cap
 };
 

@@ -131,60 +131,63 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
   TreeSettings settings;
   settings.expand_after = 3;
   settings.solver = false;  // no node stops its visits short
-  auto check = [&](auto& store) {
-    Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
-    ASSERT_TRUE(d.expand_root(start, state.own_player));
-    for (int i = 0; i < 3000; ++i) d.iterate(start, state.own_player);
-    EXPECT_EQ(store.visits(0), 3000u);
-    std::size_t expanded = 0, partial = 0;
-    std::function<void(std::uint32_t, FastPlayout const&, Players)> walk =
-        [&](std::uint32_t n, FastPlayout const& p, Players mover) {
-          NodeView const node = store.view(n);
-          std::uint64_t below = 0;
-          for (std::uint32_t i = node.first_child; i < node.first_child + node.child_count; ++i) {
-            below += store.visits(i);
-            FastPlayout q = p;
-            q.execute(store.move(i));
-            walk(i, q, q.move_count() % 2 == 0 ? opponent_of(mover) : mover);
-          }
-          if (n == 0) {
-            EXPECT_EQ(node.visits, below);
-          } else if (node.child_count > 0) {
-            ++expanded;
-            EXPECT_EQ(node.visits, settings.expand_after + below) << "node " << n;
-            // The children are the first of the node's actions in the priors' order: all of
-            // them, or as many as the window has wanted yet.
-            FastPlayout::List moves;
-            p.legal(mover, moves);
-            order_by_priors(p, mover, moves);
-            ASSERT_LE(node.child_count, moves.size());
-            for (std::uint32_t k = 0; k < node.child_count; ++k)
-              EXPECT_EQ(store.move(node.first_child + k), moves[k]) << "node " << n;
-            if (store.partial(n)) {
-              ++partial;
-              EXPECT_LT(node.child_count, moves.size());
-              EXPECT_LE(widening_window(settings, node.visits), node.child_count);
+  for (bool priors : {false, true}) {
+    settings.priors = priors;
+    auto check = [&](auto& store) {
+      Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
+      ASSERT_TRUE(d.expand_root(start, state.own_player));
+      for (int i = 0; i < 3000; ++i) d.iterate(start, state.own_player);
+      EXPECT_EQ(store.visits(0), 3000u);
+      std::size_t expanded = 0, partial = 0;
+      std::function<void(std::uint32_t, FastPlayout const&, Players)> walk =
+          [&](std::uint32_t n, FastPlayout const& p, Players mover) {
+            NodeView const node = store.view(n);
+            std::uint64_t below = 0;
+            for (std::uint32_t i = node.first_child; i < node.first_child + node.child_count; ++i) {
+              below += store.visits(i);
+              FastPlayout q = p;
+              q.execute(store.move(i));
+              walk(i, q, q.move_count() % 2 == 0 ? opponent_of(mover) : mover);
+            }
+            if (n == 0) {
+              EXPECT_EQ(node.visits, below);
+            } else if (node.child_count > 0) {
+              ++expanded;
+              EXPECT_EQ(node.visits, settings.expand_after + below) << "node " << n;
+              // The children are the first of the node's actions in the priors' order: all of
+              // them, or as many as the window has wanted yet.
+              FastPlayout::List moves;
+              p.legal(mover, moves);
+              if (settings.priors) order_by_priors(p, mover, moves);
+              ASSERT_LE(node.child_count, moves.size());
+              for (std::uint32_t k = 0; k < node.child_count; ++k)
+                EXPECT_EQ(store.move(node.first_child + k), moves[k]) << "node " << n;
+              if (store.partial(n)) {
+                ++partial;
+                EXPECT_LT(node.child_count, moves.size());
+                EXPECT_LE(widening_window(settings, node.visits), node.child_count);
+              } else {
+                EXPECT_EQ(node.child_count, moves.size()) << "node " << n;
+              }
             } else {
-              EXPECT_EQ(node.child_count, moves.size()) << "node " << n;
+              FastPlayout::List moves;
+              p.legal(mover, moves);
+              if (p.winner() == NONE && !moves.empty()) {  // else a leaf for good
+                EXPECT_LE(node.visits, settings.expand_after) << "node " << n;
+              }
             }
-          } else {
-            FastPlayout::List moves;
-            p.legal(mover, moves);
-            if (p.winner() == NONE && !moves.empty()) {  // else a leaf for good
-              EXPECT_LE(node.visits, settings.expand_after) << "node " << n;
-            }
-          }
-        };
-    walk(0, start, state.own_player);
-    EXPECT_GT(expanded, 10u);
-    if (store.PARTIAL_LISTS) {
-      EXPECT_GT(partial, 0u);
-    }
-  };
-  LocalStore local(1 << 16);
-  check(local);
-  SharedStore shared(1 << 16);
-  check(shared);
+          };
+      walk(0, start, state.own_player);
+      EXPECT_GT(expanded, 10u);
+      if (store.PARTIAL_LISTS) {
+        EXPECT_GT(partial, 0u);
+      }
+    };
+    LocalStore local(1 << 16);
+    check(local);
+    SharedStore shared(1 << 16);
+    check(shared);
+  }
 }
 
 // Every playout from this position is won by Black, whose actions these are: in both stores the
@@ -251,7 +254,7 @@ TEST(tree_solver, proves_lost_a_capture_that_opens_the_way_to_the_last_wemm) {
 }
 
 // A turn whose clock has run out before its first playout still plays two legal actions, the
-// first of them the best of the priors, in both parallel forms.
+// first of them the first in the tree's order, in both parallel forms.
 TEST(tree_engine, a_turn_without_a_playout_still_plays_legal_actions) {
   for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
     SCOPED_TRACE(parallel_name(parallel));
@@ -265,7 +268,7 @@ TEST(tree_engine, a_turn_without_a_playout_still_plays_legal_actions) {
     FastPlayout const p(state);
     FastPlayout::List list;
     p.legal(state.own_player, list);
-    order_by_priors(p, state.own_player, list);
+    if (engine.settings().priors) order_by_priors(p, state.own_player, list);
     EXPECT_EQ(first, text(list[0]));
     state.execute_move(first, false);
     std::string const second = engine.choose(state, 2, &report);

@@ -19,7 +19,8 @@ class NodeMemory {
   template <class T>
   T* objects(std::size_t count) {
     static_assert(std::is_trivially_destructible_v<T>, "nothing is destroyed");
-    return std::uninitialized_default_construct_n(static_cast<T*>(block_), count), static_cast<T*>(block_);
+    return std::uninitialized_default_construct_n(static_cast<T*>(block_), count),
+           static_cast<T*>(block_);
   }
 
  private:

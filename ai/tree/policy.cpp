@@ -7,12 +7,12 @@
 
 UctTables const uctTables;
 
-UctTables::UctTables() : inverse{}, inverse_root{}, root_log{} {
+UctTables::UctTables() : child{}, root_log{} {
   for (std::uint32_t n = 0; n < SIZE; ++n)
     root_log[n] = static_cast<float>(std::sqrt(std::log(static_cast<double>(n) + 1)));
   for (std::uint32_t n = 1; n < SIZE; ++n) {
-    inverse[n] = static_cast<float>(1.0 / n);
-    inverse_root[n] = static_cast<float>(1.0 / std::sqrt(static_cast<double>(n)));
+    child[n].inverse = static_cast<float>(1.0 / n);
+    child[n].inverse_root = static_cast<float>(1.0 / std::sqrt(static_cast<double>(n)));
   }
 }
 

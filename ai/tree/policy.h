@@ -28,8 +28,11 @@ struct ChildStats {
 struct UctTables {
   static constexpr std::uint32_t SIZE = 1 << 14;
   UctTables();
-  float inverse[SIZE];
-  float inverse_root[SIZE];
+  struct Child {  // both of a child's values in one cache line
+    float inverse;
+    float inverse_root;
+  };
+  Child child[SIZE];
   float root_log[SIZE];
 };
 extern UctTables const uctTables;
@@ -37,9 +40,10 @@ extern UctTables const uctTables;
 // The UCT value of a child with `visits` (not 0) and `wins`, `explore` being the exploration
 // constant times sqrt(log(parent's visits + 1)).
 inline float uct_value(std::uint32_t visits, std::uint32_t wins, float explore) {
-  if (visits < UctTables::SIZE)
-    return static_cast<float>(wins) * uctTables.inverse[visits] +
-           explore * uctTables.inverse_root[visits];
+  if (visits < UctTables::SIZE) {
+    UctTables::Child const c = uctTables.child[visits];
+    return static_cast<float>(wins) * c.inverse + explore * c.inverse_root;
+  }
   // In single precision, one division and one root: a root's children pass the tables within
   // a second, and the choice at the root reads every one of them on every descent.
   float const inverse = 1.0f / static_cast<float>(visits);

@@ -17,10 +17,12 @@ std::optional<Parallel> parallel_from(std::string const& name);
 
 struct TreeSettings {
   double exploration = 0.7;  // the UCT constant
-  // A node considers 1 + widening * sqrt(visits) of its children, in the order of their
-  // priors: the likely actions are searched before the rest are even tried.
+  // A node considers 1 + widening * sqrt(visits) of its children, in list order or that of
+  // their priors: a few actions are searched well before the rest are even tried.
   double widening = 1.0;
-  bool priors = true;  // children ordered by their actions' features, else in list order
+  // Children ordered by their actions' features, else in list order. Off: in duels the order
+  // of the features lost to the list's (see README, The tree search).
+  bool priors = false;
   bool solver = true;  // wins and losses proven at the nodes and carried up the tree
   // The fewest visits a leaf takes before its children are added; more when the memory left
   // would not last the turn's expected playouts.

@@ -8,11 +8,11 @@
 #include <boost/algorithm/string/trim.hpp>
 
 #include "game/notation.h"
+#include "manager/bot_settings.h"
 #include "manager/client_text.h"
 #include "manager/interrupt.h"
 #include "manager/players.h"
 #include "manager/referee.h"
-#include "manager/seat_settings.h"
 
 namespace manager {
 

@@ -55,7 +55,7 @@ class Seat {
 // Receives the seats' notices (chat, ignored lines) for the console.
 using Logger = std::function<void(std::string const&)>;
 
-struct BotSettings;  // manager/seat_settings.h
+struct BotSettings;  // manager/bot_settings.h
 
 class BuiltinSeat : public Seat {
  public:

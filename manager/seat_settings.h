@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "manager/bot_settings.h"
 #include "manager/seat.h"
 
 namespace manager {
@@ -37,16 +38,6 @@ struct SeatSettings {
   }
 };
 
-// What a bot seat's search runs with.
-struct BotSettings {
-  double seconds = 1;    // thinking time per turn
-  unsigned threads = 1;  // searchers of one position at once; 0: every core
-  std::string engine = "flat";
-  std::string parallel = "root";  // the tree search's threads: a tree each, or one shared
-  std::size_t tree_mb = 0;        // the tree search's memory; 0 for its default
-  std::string clock = "turn";     // the tree search's clock: its own, or the calendar's seconds
-};
-
 struct SeatChoice {
   SeatKind kind = SeatKind::TCP;
   SeatSettings settings;
@@ -65,11 +56,6 @@ std::optional<std::vector<std::string>> split_command(std::string const& text, s
 
 // The bot's settings: those given, else the defaults, with `default_seconds` (--seconds).
 BotSettings bot_settings(SeatSettings const& given, double default_seconds);
-
-// What a bot seat's search runs with (`report`: its console report), and the whole seconds per
-// move of the position it is given: its thinking time rounded up, at least 1.
-SearchSettings search_settings(BotSettings const& bot, bool report);
-unsigned short seconds_per_move(double seconds);
 
 // How the results and the records name the seat: its kind and the settings given, in a fixed
 // order ("bot:time=4,threads=2"; "cmd:" and the command as given).

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "game/setup.h"
-#include "manager/client_text.h"
+#include "match/printable.h"
 #include "manager/interrupt.h"
 
 namespace manager {

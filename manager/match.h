@@ -69,7 +69,7 @@ GameOverBodies game_over_bodies(Reason reason);
 
 // Plays one game from `start` (White to open with a single action) and tells both seats how
 // it ended. A requested interruption (manager/interrupt.h) ends it without a result. What a
-// seat answered is kept, and quoted, only as client_text (manager/client_text.h) shows it. `record`
+// seat answered is kept, and quoted, only as client_text (match/printable.h) shows it. `record`
 // arrives with its number and labels filled; the rest is filled here.
 void play_match(Vorak const& start, Seat& white, Seat& black, MatchSettings const& settings,
                 GameRecord& record, MatchObserver* observer = nullptr);

@@ -8,7 +8,7 @@
 #include <boost/algorithm/string/trim.hpp>
 
 #include "game/notation.h"
-#include "manager/client_text.h"
+#include "match/printable.h"
 #include "manager/interrupt.h"
 #include "manager/players.h"
 #include "manager/referee.h"

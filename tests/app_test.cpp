@@ -117,7 +117,7 @@ TEST(configuration, time_that_is_no_number_in_range_is_asked_again) {
 
 TEST(configuration, port_that_is_no_number_in_range_is_asked_again) {
   Settings s;
-  std::string out = configure("\nport\n65536\n-1\n8080\n\n", s);
+  std::string out = configure("\nport\n65536\n-1\n8080\n\n", s);  // -1 would wrap to 65535
   EXPECT_EQ(count(out, "Enter a port number from 0 to 65535: [2525] "), 3u);
   EXPECT_EQ(s.port, 8080);
   // The time prompt still follows as usual.
@@ -127,6 +127,10 @@ TEST(configuration, port_that_is_no_number_in_range_is_asked_again) {
   out = configure("\nx\n\n\n", s);  // an empty answer to the repeat keeps the port
   EXPECT_EQ(s.port, 8080);
   EXPECT_EQ(count(out, "Enter a port number from 0 to 65535: [8080] "), 1u);
+
+  out = configure("\n-0\n\n", s);  // minus zero is zero
+  EXPECT_EQ(s.port, 0);
+  EXPECT_EQ(count(out, "Enter a port number"), 0u);
 }
 
 TEST(configuration, end_of_input_keeps_the_remaining_defaults) {
@@ -261,7 +265,7 @@ TEST(options, answers_from_the_command_line_play_without_a_question) {
   FakeGames games;
   games.results = {1, -1, 0};
   Console console("n\n");  // nothing may be read: this would decline a rematch
-  EXPECT_EQ(play_scripted(games.play(), "::1", 2600, 5, 3), 0);
+  EXPECT_EQ(play_scripted(games.play(), "::1", 2600, 5, 3), 1);  // the third: no contest
   ASSERT_EQ(games.calls.size(), 3u);
   EXPECT_EQ(games.calls[2].address, "::1");
   EXPECT_EQ(games.calls[2].port, 2600);
@@ -274,6 +278,11 @@ TEST(options, answers_from_the_command_line_play_without_a_question) {
                      "I will make short work of this.\nThis game is ruled a no contest.\n");
   std::string rest;
   EXPECT_TRUE(std::getline(std::cin, rest)) << "standard input was read";
+
+  // Every game played to its end, won or lost: success.
+  FakeGames played;
+  played.results = {1, -1};
+  EXPECT_EQ(play_scripted(played.play(), "::1", 2600, 5, 2), 0);
 }
 
 TEST(options, command_lines) {

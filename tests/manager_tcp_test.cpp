@@ -17,7 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "game/vorak.h"
-#include "manager/client_text.h"
+#include "match/printable.h"
 #include "manager/match.h"
 #include "manager/players.h"
 #include "manager/referee.h"

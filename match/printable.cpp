@@ -72,4 +72,3 @@ std::string client_text(std::string const& text) {
   }
   return out;
 }
-

@@ -322,14 +322,14 @@ TEST(echo, peer_text_is_escaped_at_the_edges_of_every_control_range) {
     std::string in, shown;
   };
   for (Case const& c : std::vector<Case>{
-           {"\x1f \x20~\t\r", "\\x1f  ~\\x09\\x0d"},                // C0 with tab and CR
-           {"\x7e\x7f", "~\\x7f"},                                    // DEL
+           {"\x1f \x20~\t\r", "\\x1f  ~\\x09\\x0d"},                      // C0 with tab and CR
+           {"\x7e\x7f", "~\\x7f"},                                        // DEL
            {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},  // C1 is U+0080..U+009F
-           {"\xe2\x80\xa7\xe2\x80\xa8", "\xe2\x80\xa7\\xe2\\x80\\xa8"},      // U+2028 starts
-           {"\xe2\x80\xae\xe2\x80\xaf", "\\xe2\\x80\\xae\xe2\x80\xaf"},      // U+202E ends
-           {"\xe2\x81\xa5\xe2\x81\xa6", "\xe2\x81\xa5\\xe2\\x81\\xa6"},      // U+2066 starts
-           {"\xe2\x81\xa9\xe2\x81\xaa", "\\xe2\\x81\\xa9\xe2\x81\xaa"},      // U+2069 ends
-           {"\xff\xc3", "\\xff\\xc3"},                                // not UTF-8
+           {"\xe2\x80\xa7\xe2\x80\xa8", "\xe2\x80\xa7\\xe2\\x80\\xa8"},   // U+2028 starts
+           {"\xe2\x80\xae\xe2\x80\xaf", "\\xe2\\x80\\xae\xe2\x80\xaf"},   // U+202E ends
+           {"\xe2\x81\xa5\xe2\x81\xa6", "\xe2\x81\xa5\\xe2\\x81\\xa6"},   // U+2066 starts
+           {"\xe2\x81\xa9\xe2\x81\xaa", "\\xe2\\x81\\xa9\xe2\x81\xaa"},   // U+2069 ends
+           {"\xff\xc3", "\\xff\\xc3"},                                    // not UTF-8
            {std::string(CLIENT_TEXT_LIMIT, 'a'), std::string(CLIENT_TEXT_LIMIT, 'a')},
            {std::string(CLIENT_TEXT_LIMIT + 1, 'a'),
             std::string(CLIENT_TEXT_LIMIT, 'a') + "[cut: 301 bytes in all]"}})
@@ -348,8 +348,9 @@ TEST(echo, a_server_can_neither_forge_a_line_nor_fill_the_log) {
   EXPECT_EQ(g.result, -1);
   // Which of the two wordings depends on the chats of the run so far.
   EXPECT_EQ(reply.rfind("Chat{Dravix Bot ", 0), 0u) << "the chat is still answered: " << reply;
-  EXPECT_TRUE(contains(g.out, "Received the following message: Chat{x\\x0dReceived the following "
-                              "message: GameOver{YouWin}}\n"));
+  EXPECT_TRUE(contains(g.out,
+                       "Received the following message: Chat{x\\x0dReceived the following "
+                       "message: GameOver{YouWin}}\n"));
   EXPECT_TRUE(contains(g.out, "Received the following message: Chat{" +
                                   std::string(CLIENT_TEXT_LIMIT - 5, 'c') +
                                   "[cut: 1000006 bytes in all]\n"));

@@ -190,6 +190,16 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       return 2;
     }
   }
+  // A record that cannot be written is found before the first game, not after the last.
+  std::optional<RecordFile> record_file;
+  if (!options.record_file.empty()) {
+    record_file.emplace(options.record_file);
+    std::string error;
+    if (!record_file->open(error)) {
+      err << "vorak-manager: --record: " << error << "\n";
+      return 2;
+    }
+  }
 
   out << "Seed: " << seed << "\n";
 
@@ -206,18 +216,16 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
 
   int status = 0;
   bool started = false;  // the seats' port and the page are up
-  std::vector<GameRecord> games;
-  std::optional<RecordFile> record_file;
-  if (!options.record_file.empty()) record_file.emplace(options.record_file);
+  // Running figures, not the games: a series of any length keeps the same memory.
+  SeriesStats stats;
+  DuelScore score = duel_score({}, labels[0], options.pairs);
   auto write = [&](bool now) {
     std::string error;
-    auto const make = [&] {
-      Json json = series_json(games, seed);
-      json["duel"] = duel_json(duel_score(games, labels[0], options.pairs), labels[0], labels[1],
-                               options.sprt);
-      return json;
+    auto const tail = [&] {
+      return Json{{"summary", summary_json(stats)},
+                  {"duel", duel_json(score, labels[0], labels[1], options.sprt)}};
     };
-    if (record_file && !record_file->update(make, now, error)) {
+    if (record_file && !record_file->update(seed, tail, now, error)) {
       err << "vorak-manager: " << error << "\n";
       status = 1;
     }
@@ -374,14 +382,17 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     };
     run.deliver = [&](GameRecord const& record) {
       if (record.game == 0) return false;
-      games.push_back(record);
+      add_to_stats(stats, record);
+      add_to_score(score, record, labels[0]);
+      std::string error;
+      if (record_file && !record_file->add(record, error)) {
+        err << "vorak-manager: " << error << "\n";
+        status = 1;
+      }
       write(false);  // the last game is written below, with everything else at the end
-      DuelScore const score = duel_score(games, labels[0], options.pairs);
       if (options.games > 1) {
         std::lock_guard<std::mutex> lock(console_mutex);
-        out << running_text(score, static_cast<int>(games.size()), options.games, options.sprt)
-            << "\n"
-            << std::flush;
+        out << running_text(score, stats.games, options.games, options.sprt) << "\n" << std::flush;
       }
       // The test ends the series as soon as it has a verdict, with pairs only after a whole one.
       if (!options.sprt || (options.pairs && record.game % 2 == 1)) return true;
@@ -401,11 +412,8 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   int const signal = Interruption::signal_number();
   if (signal != 0) out << "\nInterrupted: the series ends here.\n";
   write(true);
-  out << "\n" << results_table(summarize(games));
-  if (options.games > 0)
-    out << "\n"
-        << duel_text(duel_score(games, labels[0], options.pairs), labels[0], labels[1],
-                     options.sprt);
+  out << "\n" << results_table(stats);
+  if (options.games > 0) out << "\n" << duel_text(score, labels[0], labels[1], options.sprt);
   out << std::flush;
   if (web) {
     live->series_over();

@@ -38,6 +38,20 @@ SeatStats& stats_of(SeriesStats& stats, std::string const& label) {
 
 }  // namespace
 
+std::string result_line(GameRecord const& game) {
+  auto const seat = [&](Players p) {
+    return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
+  };
+  std::string line = "Game " + std::to_string(game.game) + ": ";
+  if (game.winner == NONE) {
+    line += "no result (" + game.detail + ")";
+  } else {
+    line += seat(game.winner) + " beat " + seat(opponent_of(game.winner)) + " by " +
+            reason_name(game.reason) + ": " + game.detail;
+  }
+  return line + "; " + std::to_string(game.actions.size()) + " actions";
+}
+
 SeriesStats summarize(std::vector<GameRecord> const& games) {
   SeriesStats stats;
   for (GameRecord const& g : games) add_to_stats(stats, g);

@@ -43,6 +43,10 @@ struct SeriesStats {
   std::vector<SeatStats> seats;  // in order of first appearance
 };
 
+// One line on how a game ended, such as "Game 2: White (greedy) beat Black (random) by
+// elimination: Black has no Wemm left; 41 actions".
+std::string result_line(GameRecord const& game);
+
 SeriesStats summarize(std::vector<GameRecord> const& games);
 // Counts one more game: a series keeps its figures as the games end, not the games.
 void add_to_stats(SeriesStats& stats, GameRecord const& game);

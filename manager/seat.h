@@ -18,7 +18,7 @@
 
 namespace manager {
 
-// HUMAN is a person playing on the page of the manager's web server (manager/web_game.h);
+// HUMAN is a person playing on the page of the manager's web server (manager/web/web_game.h);
 // COMMAND a program the manager starts for each game, seated as a TCP client.
 enum class SeatKind { TCP, RANDOM, GREEDY, BOT, HUMAN, COMMAND };
 // "tcp", "random", "greedy", "bot", "human", "cmd"

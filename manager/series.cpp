@@ -20,16 +20,12 @@
 #include "manager/record.h"
 #include "manager/seat_settings.h"
 #include "manager/setup.h"
-#include "manager/web_game.h"
-#include "manager/web_server.h"
+#include "manager/web/web_game.h"
+#include "manager/web/web_server.h"
 
 namespace manager {
 
 namespace {
-
-std::string seat_label(Players p, GameRecord const& game) {
-  return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
-}
 
 // "127.0.0.1:2525", or "[::1]:2525" for an IPv6 address, whose colons would run into the port's.
 std::string host_and_port(std::string const& host, int port) {
@@ -141,17 +137,6 @@ struct Lobby {
 };
 
 }  // namespace
-
-std::string result_line(GameRecord const& game) {
-  std::string line = "Game " + std::to_string(game.game) + ": ";
-  if (game.winner == NONE) {
-    line += "no result (" + game.detail + ")";
-  } else {
-    line += seat_label(game.winner, game) + " beat " + seat_label(opponent_of(game.winner), game) +
-            " by " + reason_name(game.reason) + ": " + game.detail;
-  }
-  return line + "; " + std::to_string(game.actions.size()) + " actions";
-}
 
 void ConsoleObserver::on_start(GameRecord const& game, Vorak const& position) {
   if (quiet_) return;

@@ -27,8 +27,8 @@
 #include "manager/seat.h"
 #include "manager/series.h"
 #include "manager/setup.h"
-#include "manager/web_game.h"
-#include "manager/web_server.h"
+#include "manager/web/web_game.h"
+#include "manager/web/web_server.h"
 
 using namespace manager;
 namespace asio = boost::asio;

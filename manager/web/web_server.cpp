@@ -1,4 +1,4 @@
-#include "manager/web_server.h"
+#include "manager/web/web_server.h"
 
 #include <chrono>
 #include <deque>
@@ -23,7 +23,7 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include "manager/web_assets.h"
+#include "manager/web/web_assets.h"
 
 namespace manager {
 

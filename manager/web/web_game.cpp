@@ -1,4 +1,4 @@
-#include "manager/web_game.h"
+#include "manager/web/web_game.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,6 @@
 #include "game/geometry.h"
 #include "game/notation.h"
 #include "manager/referee.h"
-#include "manager/series.h"
 #include "manager/setup.h"
 
 namespace manager {

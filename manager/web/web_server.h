@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "manager/web_game.h"
+#include "manager/web/web_game.h"
 
 namespace manager {
 

@@ -1,5 +1,5 @@
 // What the live board page shows and does, apart from the HTTP and WebSocket transport
-// (manager/web_server.h): the JSON state of the game in progress, the human seat that a person
+// (manager/web/web_server.h): the JSON state of the game in progress, the human seat that a person
 // plays from the page, and the replay of a recorded game.
 #ifndef DRAVIX_MANAGER_WEB_GAME_H
 #define DRAVIX_MANAGER_WEB_GAME_H

@@ -24,6 +24,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include "manager/web/web_assets.h"
+#include "net/platform.h"
 
 namespace manager {
 
@@ -560,7 +561,8 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
   beast::error_code ec;
   tcp::endpoint const endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
   s.acceptor.open(endpoint.protocol(), ec);
-  if (!ec) s.acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+  // Not asio's reuse_address: on Windows that would let another program bind the port too.
+  if (!ec) platform::ClaimAddress(static_cast<platform::SocketHandle>(s.acceptor.native_handle()));
   if (!ec) s.acceptor.bind(endpoint, ec);
   if (!ec) s.acceptor.listen(asio::socket_base::max_listen_connections, ec);
   if (ec)

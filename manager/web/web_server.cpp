@@ -1,5 +1,6 @@
 #include "manager/web/web_server.h"
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <exception>
@@ -42,8 +43,11 @@ using Clock = std::chrono::steady_clock;
 
 // An answer that the client does not take in this time is dropped with its connection.
 constexpr auto WRITE_TIMEOUT = std::chrono::seconds(30);
-// A page that falls this many messages behind is dropped; it reconnects and gets the state.
+// A page that falls this many answers behind is dropped; it reconnects and gets the state.
 constexpr std::size_t MAX_QUEUE = 512;
+// States go out at most this often: no screen shows more, and each costs the match its lock
+// while it is built. An action of a slower game is shown as it comes.
+constexpr auto STATE_PACE = std::chrono::milliseconds(20);
 // The page sends only moves, a few dozen bytes.
 constexpr std::size_t MAX_MESSAGE = 16 * 1024;
 
@@ -299,8 +303,13 @@ class Channel : public std::enable_shared_from_this<Channel> {
     });
   }
 
+  // Sends the state now, or once what is being written has gone: only the latest then.
   void deliver(LiveGame::Message const& message) {
     if (!open_ || message.seq <= last_seq_) return;  // already sent, or older than what was
+    if (!queue_.empty()) {
+      waiting_ = message;
+      return;
+    }
     last_seq_ = message.seq;
     send(message.text);
   }
@@ -350,7 +359,13 @@ class Channel : public std::enable_shared_from_this<Channel> {
                     [self = shared_from_this()](beast::error_code ec, std::size_t) {
                       if (ec) return;
                       self->queue_.pop_front();
-                      if (!self->queue_.empty()) self->write();
+                      if (!self->queue_.empty()) {
+                        self->write();
+                      } else if (self->waiting_) {
+                        LiveGame::Message const latest = *self->waiting_;
+                        self->waiting_.reset();
+                        self->deliver(latest);
+                      }
                     });
   }
 
@@ -359,6 +374,7 @@ class Channel : public std::enable_shared_from_this<Channel> {
   std::list<Channel*>::iterator const place_;
   beast::flat_buffer buffer_;
   std::deque<std::shared_ptr<std::string const>> queue_;
+  std::optional<LiveGame::Message> waiting_;  // the latest state, while a write is under way
   std::uint64_t last_seq_ = 0;
   bool open_ = false;  // the handshake is done
   bool closing_ = false;
@@ -547,11 +563,33 @@ struct WebServer::Impl {
     });
   }
 
+  // The pages get the latest state, at most once a STATE_PACE.
+  void changed() {
+    posted = false;
+    if (pacing) return;  // the timer sends it
+    Clock::time_point const due = last_state + STATE_PACE;
+    if (Clock::now() >= due) {
+      last_state = Clock::now();
+      hub.broadcast(hub.live.state());
+      return;
+    }
+    pacing = true;
+    pace.expires_at(due);
+    pace.async_wait([this](beast::error_code ec) {
+      pacing = false;
+      if (!ec) changed();
+    });
+  }
+
   // Declared first, destroyed last: the sessions that io_context still holds refer to it.
   Hub hub;
   asio::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
   asio::steady_timer retry{ioc};
+  asio::steady_timer pace{ioc};
+  bool pacing = false;
+  Clock::time_point last_state{};
+  std::atomic<bool> posted{false};
   std::thread thread;
 };
 
@@ -569,8 +607,9 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
     throw "cannot serve the web page on 127.0.0.1:" + std::to_string(port) + ": " + ec.message();
   s.hub.port = s.acceptor.local_endpoint().port();
 
-  s.hub.listener = [&s](LiveGame::Message const& message) {
-    asio::post(s.ioc, [&s, message] { s.hub.broadcast(message); });
+  // The match thread only says that something changed, once until the server has looked.
+  s.hub.listener = [&s] {
+    if (!s.posted.exchange(true)) asio::post(s.ioc, [&s] { s.changed(); });
   };
   s.accept();
   s.thread = std::thread([&s] {

@@ -495,6 +495,16 @@ TEST(web_server, a_page_gets_the_latest_state_not_every_one) {
     state = page.read(), ++received;
   EXPECT_EQ(state["status"], "change " + std::to_string(changes)) << "the latest came";
   EXPECT_LT(received, changes / 10) << "the states in between were built and sent";
+
+  // A few actions at once after a pause, as a random player answers a bot: each is shown.
+  std::this_thread::sleep_for(300ms);
+  for (char const* status : {"first", "second", "third"}) live.set_status(status);
+  for (char const* status : {"first", "second", "third"}) {
+    Json shown;
+    for (int i = 0; i < 10 && shown["status"] != status && shown["status"] != "third"; ++i)
+      shown = page.read();
+    EXPECT_EQ(shown["status"], status);
+  }
 }
 
 TEST(web_server, a_page_of_another_site_cannot_connect) {

@@ -1,5 +1,6 @@
 #include "manager/web/web_server.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -7,6 +8,7 @@
 #include <future>
 #include <iostream>
 #include <list>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -45,9 +47,12 @@ using Clock = std::chrono::steady_clock;
 constexpr auto WRITE_TIMEOUT = std::chrono::seconds(30);
 // A page that falls this many answers behind is dropped; it reconnects and gets the state.
 constexpr std::size_t MAX_QUEUE = 512;
-// States go out at most this often: no screen shows more, and each costs the match its lock
-// while it is built. An action of a slower game is shown as it comes.
+// A fast series changes the state thousands of times a second, and each state built costs the
+// match its lock: pages get the latest state at most once a STATE_PACE. Up to STATE_BURST states
+// in a row, refilled at that pace, are each built as they come and sent in turn, so that every
+// action of a game played at a human pace is shown (a random player answers at once).
 constexpr auto STATE_PACE = std::chrono::milliseconds(20);
+constexpr double STATE_BURST = 8;
 // The page sends only moves, a few dozen bytes.
 constexpr std::size_t MAX_MESSAGE = 16 * 1024;
 
@@ -132,7 +137,8 @@ struct Hub {
   LiveGame::Listener listener;
   int pages = 0;  // channels open
 
-  void broadcast(LiveGame::Message const& message);
+  // `every`: a state of a burst, sent after those before it rather than in their place.
+  void broadcast(LiveGame::Message const& message, bool every);
   // At the cap, closes the connection whose place a newcomer takes; false when none may give
   // way, and the newcomer is refused.
   bool make_room_for_http();
@@ -303,13 +309,15 @@ class Channel : public std::enable_shared_from_this<Channel> {
     });
   }
 
-  // Sends the state now, or once what is being written has gone: only the latest then.
-  void deliver(LiveGame::Message const& message) {
+  // Sends the state now, or once what is being written has gone: only the latest then, unless
+  // it is one of a burst and the queue has room for it.
+  void deliver(LiveGame::Message const& message, bool every = false) {
     if (!open_ || message.seq <= last_seq_) return;  // already sent, or older than what was
-    if (!queue_.empty()) {
+    if (!queue_.empty() && !(every && queue_.size() < STATE_BURST)) {
       waiting_ = message;
       return;
     }
+    waiting_.reset();
     last_seq_ = message.seq;
     send(message.text);
   }
@@ -382,9 +390,9 @@ class Channel : public std::enable_shared_from_this<Channel> {
   Clock::time_point heard_;
 };
 
-void Hub::broadcast(LiveGame::Message const& message) {
+void Hub::broadcast(LiveGame::Message const& message, bool every) {
   // Delivering never ends a channel at once: the list stays as it is while it is walked.
-  for (Channel* channel : channels) channel->deliver(message);
+  for (Channel* channel : channels) channel->deliver(message, every);
 }
 
 bool Hub::make_room_for_websocket() {
@@ -563,6 +571,18 @@ struct WebServer::Impl {
     });
   }
 
+  // One state of the burst, if any is left; they come back at one a STATE_PACE.
+  bool take_burst() {
+    std::lock_guard<std::mutex> lock(burst_mutex);
+    Clock::time_point const now = Clock::now();
+    burst = std::min(STATE_BURST, burst + std::chrono::duration<double>(now - burst_time) /
+                                              std::chrono::duration<double>(STATE_PACE));
+    burst_time = now;
+    if (burst < 1) return false;
+    burst -= 1;
+    return true;
+  }
+
   // The pages get the latest state, at most once a STATE_PACE.
   void changed() {
     posted = false;
@@ -570,7 +590,7 @@ struct WebServer::Impl {
     Clock::time_point const due = last_state + STATE_PACE;
     if (Clock::now() >= due) {
       last_state = Clock::now();
-      hub.broadcast(hub.live.state());
+      hub.broadcast(hub.live.state(), false);
       return;
     }
     pacing = true;
@@ -590,6 +610,10 @@ struct WebServer::Impl {
   bool pacing = false;
   Clock::time_point last_state{};
   std::atomic<bool> posted{false};
+  // The burst's states left, on the match thread's side.
+  std::mutex burst_mutex;
+  double burst = STATE_BURST;
+  Clock::time_point burst_time = Clock::now();
   std::thread thread;
 };
 
@@ -609,7 +633,13 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
 
   // The match thread only says that something changed, once until the server has looked.
   s.hub.listener = [&s] {
-    if (!s.posted.exchange(true)) asio::post(s.ioc, [&s] { s.changed(); });
+    if (s.take_burst()) {
+      // Built here, on the thread that made the change, so that it is this very state.
+      LiveGame::Message const state = s.hub.live.state();
+      asio::post(s.ioc, [&s, state] { s.hub.broadcast(state, true); });
+    } else if (!s.posted.exchange(true)) {
+      asio::post(s.ioc, [&s] { s.changed(); });
+    }
   };
   s.accept();
   s.thread = std::thread([&s] {

@@ -714,37 +714,39 @@ TEST(series_record, every_record_written_is_whole_and_counts_the_games_so_far) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   std::string const path = (folder / "games.json").string();
-  RecordFile file(path);
-  std::string error;
-  ASSERT_TRUE(file.open(error)) << error;
-  std::vector<GameRecord> games;
-  SeriesStats stats;
-  for (int g = 1; g <= 3; ++g) {
-    ASSERT_TRUE(file.update(
-        7,
-        [&] {
-          return Json{{"summary", summary_json(stats)}};
-        },
-        true, error))
-        << error;
-    nlohmann::json const j = nlohmann::json::parse(std::ifstream(path), nullptr, false);
-    ASSERT_FALSE(j.is_discarded()) << "game " << g;
-    EXPECT_EQ(j["seed"], 7);
-    ASSERT_EQ(j["games"].size(), games.size());
-    for (std::size_t i = 0; i < games.size(); ++i)
-      EXPECT_EQ(j["games"][i], nlohmann::json::parse(game_json(games[i]).dump()));
-    EXPECT_EQ(j["summary"], nlohmann::json::parse(summary_json(summarize(games)).dump()));
+  {  // the spool goes with the file (on Windows it is there while the file is open)
+    RecordFile file(path);
+    std::string error;
+    ASSERT_TRUE(file.open(error)) << error;
+    std::vector<GameRecord> games;
+    SeriesStats stats;
+    for (int g = 1; g <= 3; ++g) {
+      ASSERT_TRUE(file.update(
+          7,
+          [&] {
+            return Json{{"summary", summary_json(stats)}};
+          },
+          true, error))
+          << error;
+      nlohmann::json const j = nlohmann::json::parse(std::ifstream(path), nullptr, false);
+      ASSERT_FALSE(j.is_discarded()) << "game " << g;
+      EXPECT_EQ(j["seed"], 7);
+      ASSERT_EQ(j["games"].size(), games.size());
+      for (std::size_t i = 0; i < games.size(); ++i)
+        EXPECT_EQ(j["games"][i], nlohmann::json::parse(game_json(games[i]).dump()));
+      EXPECT_EQ(j["summary"], nlohmann::json::parse(summary_json(summarize(games)).dump()));
 
-    GameRecord game;
-    game.game = g;
-    game.white = g % 2 ? "random" : "greedy";
-    game.black = g % 2 ? "greedy" : "random";
-    game.winner = g == 2 ? NONE : WHITE;
-    game.actions.resize(g);
-    game.detail = "client text \x1b";
-    ASSERT_TRUE(file.add(game, error)) << error;
-    games.push_back(game);
-    add_to_stats(stats, game);
+      GameRecord game;
+      game.game = g;
+      game.white = g % 2 ? "random" : "greedy";
+      game.black = g % 2 ? "greedy" : "random";
+      game.winner = g == 2 ? NONE : WHITE;
+      game.actions.resize(g);
+      game.detail = "client text \x1b";
+      ASSERT_TRUE(file.add(game, error)) << error;
+      games.push_back(game);
+      add_to_stats(stats, game);
+    }
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
       << "only the record is there: no spool or temporary file is left";

@@ -16,10 +16,10 @@ bool read_answer(std::string& answer) {
 }
 
 // A decimal number in the range of unsigned short. The conversion alone would wrap "-1" to
-// 65535, so a sign is refused here.
+// 65535, so a sign is refused unless the number is zero ("-0" is 0).
 bool to_number(std::string const& text, unsigned short& value) {
-  if (text.empty() || text[0] == '-') return false;
-  return boost::conversion::try_lexical_convert(text, value);
+  if (text.empty() || !boost::conversion::try_lexical_convert(text, value)) return false;
+  return text[0] != '-' || value == 0;
 }
 
 }  // namespace
@@ -158,11 +158,14 @@ int play_matches(PlayGame const& play) {
 int play_scripted(PlayGame const& play, std::string const& address, unsigned short port,
                   unsigned short time, int games) {
   Difficulty const difficulty = difficulty_for(time);
+  int status = 0;
   for (int game = 0; game < games; ++game) {
     print_banner();
     print_taunt(difficulty);
     int const result = play(address, port, time);
     std::cout << end_of_game_remark(result, difficulty) << "\n" << std::flush;
+    // A runner must be able to tell that a game was not played to its end.
+    if (result == 0) status = 1;
   }
-  return 0;
+  return status;
 }

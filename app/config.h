@@ -30,7 +30,8 @@ using PlayGame =
 int play_matches(PlayGame const& play);
 
 // Plays `games` games with `play` on the given answers, printing everything the dialogue and
-// the games print except the questions, and reading nothing; returns the exit status.
+// the games print except the questions, and reading nothing; returns the exit status: 1 when
+// any game was a no contest, else 0.
 int play_scripted(PlayGame const& play, std::string const& address, unsigned short port,
                   unsigned short time, int games);
 

@@ -23,7 +23,19 @@ char const* const DESCRIPTION =
     "standard input, plays --games games (default 1) and exits.\n";
 
 char const* const FOOTER =
-    "Exit status: 0 when the games are over (or a rematch is declined), 2 for a bad option.\n";
+    "Exit status: 0 when the games are over (or a rematch is declined), 1 when a game of\n"
+    "--games was a no contest, 2 for a bad option.\n";
+
+// A number with a sign at most and digits only, so that "1.5" is told apart from a number out
+// of range; the range is checked after it.
+CLI::Validator const WHOLE(
+    [](std::string& text) {
+      bool digits = text.size() > (text[0] == '-' ? 1u : 0u);
+      for (std::size_t i = text[0] == '-' ? 1 : 0; i < text.size(); ++i)
+        digits = digits && text[i] >= '0' && text[i] <= '9';
+      return digits ? std::string() : "Value " + text + " is not a whole number";
+    },
+    "");
 
 }  // namespace
 
@@ -33,10 +45,11 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
   app.footer(FOOTER);
   app.set_version_flag("--version", std::string("dravix-bot ") + DRAVIX_VERSION,
                        "print the version and exit");
-  app.set_help_flag("--help", "print this help and exit");
+  app.set_help_flag("--help,-h", "print this help and exit");
   auto last = CLI::MultiOptionPolicy::TakeLast;
   app.add_option("--threads", options.threads,
                  "searchers of each position at once (default 1; 0: every core)")
+      ->check(WHOLE)
       ->check(CLI::Range(0u, MAX_THREADS).description(""))
       ->type_name("N")
       ->multi_option_policy(last);
@@ -50,6 +63,7 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
       app.add_option("--tree-memory", memory_mb,
                      "the most memory its trees take, in MiB (default " +
                          std::to_string(TreeSettings::DEFAULT_MEMORY_MB) + ")")
+          ->check(WHOLE)
           ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20).description(""))
           ->type_name("MB")
           ->group(tree)
@@ -79,6 +93,7 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
           ->group(scripted)
           ->multi_option_policy(last),
       app.add_option("--port", options.port, "the game manager's TCP port (default 2525)")
+          ->check(WHOLE)
           ->check(CLI::Range(1, 65535).description(""))
           ->type_name("P")
           ->group(scripted)
@@ -99,6 +114,7 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
           ->group(scripted)
           ->multi_option_policy(last),
       app.add_option("--games", options.games, "games to play, then exit (default 1)")
+          ->check(WHOLE)
           ->check(CLI::Range(1, 1000000).description(""))
           ->type_name("N")
           ->group(scripted)
@@ -112,6 +128,15 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
   } catch (CLI::CallForVersion const& version) {
     out << version.what() << "\n";
     return 0;
+  } catch (CLI::ExtrasError const& e) {
+    // A mistyped option is named as what it is, not as a stray word.
+    std::vector<std::string> const extra = app.remaining();
+    bool const option = !extra.empty() && extra.front().rfind("-", 0) == 0;
+    err << "dravix-bot: "
+        << (option ? "unknown option " + extra.front().substr(0, extra.front().find('='))
+                   : std::string(e.what()))
+        << "\nTry 'dravix-bot --help'.\n";
+    return 2;
   } catch (CLI::ParseError const& e) {
     err << "dravix-bot: " << e.what() << "\nTry 'dravix-bot --help'.\n";
     return 2;

@@ -23,6 +23,7 @@
 #include "dravix_version.h"
 #include "game/setup.h"
 #include "game/vorak.h"
+#include "manager/setup.h"
 #include "tests/support/positions.h"
 
 namespace {
@@ -42,27 +43,64 @@ struct Options {
   TreeSettings tree;                 // the tree search's constants, as --tune sets them
 };
 
+char const* const USAGE =
+    "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
+    " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
+    " [--reference] [--engine flat|mcts [--parallel root|tree] [--tune KEY=VALUE]...]"
+    " [--help] [--version]\n";
+
+char const* const OPTION_HELP =
+    "Measures playouts per second of the search on one position.\n\n"
+    "  --position opening|midgame  a random opening (the default) or 24 random actions on\n"
+    "  --board FILE                the position of a board description (as vorak-manager reads\n"
+    "                              it), with --move-count N, the actions already played\n"
+    "  --move-count N              with --board: the turn counter, 0 to 65535 (even: the first\n"
+    "                              action of a turn is due)\n"
+    "  --player white|black        the side that searches (default white)\n"
+    "  --seconds S                 thinking time, whole seconds from 1 to 3600 (default 5)\n"
+    "  --steps N                   a clock of N checks instead of the wall clock (flat search)\n"
+    "  --threads N                 searchers at once, 0 for one per core (default 1)\n"
+    "  --seed X                    the seed of the position and of the search (default 1)\n"
+    "  --reference                 search through the member functions, not the fast form\n"
+    "  --engine flat|mcts          the flat search (the default) or the tree search\n"
+    "  --parallel root|tree        with --engine mcts: a tree per thread, or one shared\n"
+    "  --tune KEY=VALUE            with --engine mcts: exploration, widening, priors, solver or\n"
+    "                              expand_after\n"
+    "  -h, --help                  print this help and exit\n"
+    "  --version                   print the version and exit\n"
+    "Exit status: 0 measured, 2 for a bad option, value or board.\n";
+
 [[noreturn]] void usage(std::string const& error) {
-  std::cerr << "dravix-bench: " << error << "\n"
-            << "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
-               " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
-               " [--reference] [--engine flat|mcts [--parallel root|tree] [--tune KEY=VALUE]...]"
-               " [--version]\n";
+  std::cerr << "dravix-bench: " << error << "\n" << USAGE;
   std::exit(2);
 }
 
 unsigned long number(std::string const& option, char const* text, unsigned long max) {
-  char* end = nullptr;
-  unsigned long const value = std::strtoul(text, &end, 10);
-  if (*text == '\0' || *end != '\0' || value > max) usage("bad value for " + option);
-  return value;
+  std::string const given = text;
+  bool digits = !given.empty() && given.size() <= 10;
+  for (char c : given) digits = digits && c >= '0' && c <= '9';
+  if (!digits) usage(option + ": \"" + given + "\" is not a whole number");
+  unsigned long long const value = std::stoull(given);
+  if (value > max) usage(option + ": " + given + " is more than " + std::to_string(max));
+  return static_cast<unsigned long>(value);
+}
+
+// The options that take a value; any other word that starts with a dash is unknown.
+bool takes_value(std::string const& arg) {
+  for (char const* name : {"--position", "--board", "--move-count", "--player", "--seconds",
+                           "--steps", "--threads", "--engine", "--parallel", "--tune", "--seed"})
+    if (arg == name) return true;
+  return false;
 }
 
 Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     std::string const arg = argv[i];
-    if (arg == "--help") usage("measures playouts per second of the search");
+    if (arg == "--help" || arg == "-h") {
+      std::cout << USAGE << "\n" << OPTION_HELP;
+      std::exit(0);
+    }
     if (arg == "--version") {
       std::cout << "dravix-bench " << DRAVIX_VERSION << "\n";
       std::exit(0);
@@ -71,6 +109,7 @@ Options parse(int argc, char** argv) {
       o.reference = true;
       continue;
     }
+    if (!takes_value(arg)) usage("unknown option " + arg);
     if (i + 1 >= argc) usage("missing value for " + arg);
     char const* value = argv[++i];
     if (arg == "--position") {
@@ -101,10 +140,8 @@ Options parse(int argc, char** argv) {
       if (!o.parallel) usage(std::string("bad parallel form ") + value);
     } else if (arg == "--tune") {
       if (std::optional<std::string> const refused = tune(o.tree, value)) usage(*refused);
-    } else if (arg == "--seed") {
+    } else {  // --seed
       o.seed = static_cast<std::uint32_t>(number(arg, value, 0xFFFFFFFFul));
-    } else {
-      usage("unknown option " + arg);
     }
   }
   if (!o.board_file.empty() && o.move_count < 0) usage("--board needs --move-count");
@@ -176,17 +213,17 @@ Measured measure(Vorak& state, Options const& o, Engine engine) {
 int main(int argc, char** argv) {
   Options const o = parse(argc, argv);
   Vorak state(o.seconds);
-  std::string description;
   if (!o.board_file.empty()) {
-    std::ifstream in(o.board_file);
-    if (!in) usage("cannot read " + o.board_file);
-    std::stringstream text;
-    text << in.rdbuf();
-    description = text.str();
+    // As strictly as the manager: a truncated or malformed board is no position to measure.
+    std::string error;
+    std::optional<Vorak> const board = manager::read_board_file(o.board_file, error);
+    if (!board) usage(error);
+    state = *board;
+    state.seconds_per_move = o.seconds;
   } else {
-    description = random_opening_description(o.seed);
+    std::string description = random_opening_description(o.seed);
+    state.create_board(description);
   }
-  state.create_board(description);
   state.own_player = o.player;
   if (!o.board_file.empty()) {
     state.move_count = static_cast<unsigned short>(o.move_count);

@@ -58,7 +58,11 @@ std::unique_ptr<Seat> CommandSeat::seat(std::string const& colour, int connect_l
     if (ready.Readable(server_.get())) {
       std::unique_ptr<Socket> socket(server_->Accept());
       std::optional<bool> const ours = connection_from(program_->pid(), socket->PeerPort(), port_);
-      if (!ours || *ours) return std::make_unique<TcpSeat>(std::move(socket), log);
+      if (!ours || *ours) {
+        auto seat = std::make_unique<TcpSeat>(std::move(socket), log);
+        seat->vouch();
+        return seat;
+      }
       log("Refused a connection for " + colour + ": it does not come from its program");
       continue;
     }

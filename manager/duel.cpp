@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -125,25 +124,25 @@ std::string tally_text(Tally const& tally) {
 
 DuelScore duel_score(std::vector<GameRecord> const& games, std::string const& seat, bool pairs) {
   DuelScore score;
-  std::map<int, int> points;  // half points by game number
-  for (GameRecord const& g : games) {
-    std::optional<int> const p = half_points(g, seat);
-    if (!p) {
-      ++score.no_result;
-      continue;
-    }
-    ++(*p == 2 ? score.tally.wins : *p == 1 ? score.tally.draws : score.tally.losses);
-    points[g.game] = *p;
-  }
-  if (pairs) {
-    score.pairs.emplace();
-    for (auto const& [game, p] : points) {
-      if (game % 2 == 0) continue;
-      auto const second = points.find(game + 1);
-      if (second != points.end()) ++score.pairs->counts[p + second->second];
-    }
-  }
+  if (pairs) score.pairs.emplace();
+  for (GameRecord const& g : games) add_to_score(score, g, seat);
   return score;
+}
+
+void add_to_score(DuelScore& score, GameRecord const& g, std::string const& seat) {
+  std::optional<int> const p = half_points(g, seat);
+  std::optional<std::pair<int, int>> const first = score.pair_first;
+  score.pair_first.reset();
+  if (!p) {
+    ++score.no_result;
+    return;
+  }
+  ++(*p == 2 ? score.tally.wins : *p == 1 ? score.tally.draws : score.tally.losses);
+  if (!score.pairs) return;
+  if (g.game % 2 == 1)
+    score.pair_first = std::make_pair(g.game, *p);
+  else if (first && first->first == g.game - 1)
+    ++score.pairs->counts[first->second + *p];
 }
 
 std::optional<EloEstimate> duel_estimate(DuelScore const& score) {

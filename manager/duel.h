@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "manager/elo.h"
@@ -27,12 +28,18 @@ std::string tally_text(Tally const& tally);
 // The games of the seat labelled `seat` from its side. Games without a result (a failure of
 // the manager) say nothing about strength: they are counted apart. With pairs (games 1 and 2,
 // 3 and 4, ... from one setup), only the pairs whose two games both have a result count.
+// Games come in their order, so a pair's first game is all that waits for its second: the score
+// is kept as the games end, in constant time and memory per game.
 struct DuelScore {
   Tally tally;
   int no_result = 0;
   std::optional<Pentanomial> pairs;  // set for a series of pairs
+  // The first game of a pair with a result (its number and half points), awaiting the second.
+  std::optional<std::pair<int, int>> pair_first;
 };
 DuelScore duel_score(std::vector<GameRecord> const& games, std::string const& seat, bool pairs);
+// Counts game `g`, the next in order, into `score` (made by duel_score, from no games or more).
+void add_to_score(DuelScore& score, GameRecord const& g, std::string const& seat);
 
 // The Elo and the test's log-likelihood ratio over the pairs when there are pairs, else over
 // the games.

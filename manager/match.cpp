@@ -7,8 +7,8 @@
 #include <string>
 
 #include "game/setup.h"
-#include "manager/client_text.h"
 #include "manager/interrupt.h"
+#include "match/printable.h"
 
 namespace manager {
 
@@ -52,12 +52,22 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
 
   white.start(WHITE, record.start);
   black.start(BLACK, record.start);
+  // A connection that goes before it spoke was no client: the game is played again.
+  auto no_client = [&](Players p, std::string const& what) {
+    record.not_a_client = p;
+    referee.abandon(
+        colour_name(p) + "'s connection " + what + " before it sent a line of the game's protocol",
+        Reason::DISCONNECTED);
+  };
   for (Players p : {WHITE, BLACK}) {
-    if (seat_of(p).connected()) continue;
+    if (seat_of(p).connected() || referee.over()) continue;
     std::string const absence = seat_of(p).absence();
-    referee.forfeit(
-        p, Reason::DISCONNECTED,
-        colour_name(p) + (absence.empty() ? " left before the game began" : " " + absence));
+    if (!seat_of(p).spoke())
+      no_client(p, "closed");
+    else
+      referee.forfeit(
+          p, Reason::DISCONNECTED,
+          colour_name(p) + (absence.empty() ? " left before the game began" : " " + absence));
   }
   if (observer != nullptr) observer->on_start(record, referee.position());
 
@@ -80,7 +90,9 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
     std::string const who = colour_name(mover);
     bool const too_slow = limit_ms >= 0 && reply.seconds * 1000.0 > limit_ms;
 
-    if (reply.status == Reply::DISCONNECTED) {
+    if (reply.status == Reply::NOT_A_CLIENT) {
+      no_client(mover, reply.move);
+    } else if (reply.status == Reply::DISCONNECTED) {
       referee.forfeit(mover, Reason::DISCONNECTED, who + " disconnected");
     } else if (reply.status == Reply::TIMEOUT || too_slow) {
       referee.forfeit(mover, Reason::TIME_LIMIT,
@@ -99,7 +111,9 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
         record.actions.push_back(action);
         Seat& other = seat_of(opponent_of(mover));
         other.opponent_played(verdict.move);
-        if (!other.connected())
+        if (!other.connected() && !other.spoke())
+          no_client(opponent_of(mover), "closed");
+        else if (!other.connected())
           referee.forfeit(opponent_of(mover), Reason::DISCONNECTED,
                           colour_name(opponent_of(mover)) + " disconnected");
         if (observer != nullptr) observer->on_action(record, action, referee.position());
@@ -127,6 +141,16 @@ void play_match(Vorak const& start, Seat& white, Seat& black, MatchSettings cons
   record.reason = referee.reason();
   record.detail = referee.detail();
 
+  if (record.not_a_client != NONE) {
+    for (Players p : {WHITE, BLACK}) {
+      Seat& seat = p == WHITE ? white : black;
+      if (p == record.not_a_client)
+        seat.finish("");
+      else if (!record.actions.empty())
+        seat.finish("NoContest");  // it cannot be taken back to the start
+    }
+    return;
+  }
   GameOverBodies const bodies = game_over_bodies(record.reason);
   for (Players p : {WHITE, BLACK}) {
     Seat& seat = p == WHITE ? white : black;

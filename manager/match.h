@@ -33,6 +33,9 @@ struct GameRecord {
   Players winner = NONE;
   Reason reason = Reason::NONE;
   std::string detail;
+  // The colour whose connection turned out no client of the game (NOT_A_CLIENT): the game has
+  // no result, counts for nothing and is to be played again from the same setup.
+  Players not_a_client = NONE;
 };
 
 // Hooks for a front end that shows the game as it goes (the console now, others later).
@@ -68,9 +71,12 @@ struct GameOverBodies {
 GameOverBodies game_over_bodies(Reason reason);
 
 // Plays one game from `start` (White to open with a single action) and tells both seats how
-// it ended. A requested interruption (manager/interrupt.h) ends it without a result. What a
-// seat answered is kept, and quoted, only as client_text (manager/client_text.h) shows it. `record`
-// arrives with its number and labels filled; the rest is filled here.
+// it ended. A game that ends because a seat was no client (record.not_a_client) closes only
+// that seat; the other hears nothing and stays open for the game played again, unless it has
+// been told of an action (it then hears NoContest), and observers are not told of its end. A
+// requested interruption (manager/interrupt.h) ends it without a result. What a seat answered is
+// kept, and quoted, only as client_text (match/printable.h) shows it. `record` arrives with its
+// number and labels filled; the rest is filled here.
 void play_match(Vorak const& start, Seat& white, Seat& black, MatchSettings const& settings,
                 GameRecord& record, MatchObserver* observer = nullptr);
 

@@ -180,7 +180,7 @@ struct CommandLine {
   std::map<std::string, std::string> values;
 
   CommandLine() {
-    app.set_help_flag("--help", OPTIONS[0].description);
+    app.set_help_flag("--help,-h", OPTIONS[0].description);
     app.set_version_flag("--version", std::string("vorak-manager ") + DRAVIX_VERSION);
     app.allow_extras();  // told apart below: a mistyped option or a stray word
     for (OptionEntry const& entry : OPTIONS) {
@@ -222,8 +222,11 @@ std::string help_text() {
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player, a program the manager starts\n"
          "for each game (cmd:) or a person on the page of --web.\n"
-         "A connection to the game port whose first line is an HTTP request (a web page's) is\n"
-         "refused, and the seat waits for another client.\n"
+         "A connection to the game port that sends what is not the protocol's text (a TLS\n"
+         "opening, an HTTP request line) is refused, and the seat waits for another client; one\n"
+         "that goes before its first line of the protocol costs its seat nothing: the game is\n"
+         "played again from the same setup.\n"
+         "The page's address carries a secret of the run (?key=...), printed with it.\n"
          "Ctrl-C (or SIGTERM) ends the series: the game in progress is recorded as interrupted,\n"
          "the record written and the results printed; a second Ctrl-C quits at once.\n"
          "Exit status: 0 when the series has been played, 1 when it could not be (the port\n"

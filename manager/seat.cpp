@@ -9,10 +9,10 @@
 
 #include "game/notation.h"
 #include "manager/bot_settings.h"
-#include "manager/client_text.h"
 #include "manager/interrupt.h"
 #include "manager/players.h"
 #include "manager/referee.h"
+#include "match/printable.h"
 
 namespace manager {
 
@@ -134,23 +134,38 @@ bool TcpSeat::receive(int wait_ms, bool& received) {
   if (start_ > 0) {  // drop what has been taken, once per receive rather than once per line
     buffer_.erase(0, start_);
     scanned_ -= start_;
+    line_begin_ -= std::min(line_begin_, start_);
     start_ = 0;
   }
+  std::size_t const from = buffer_.size();
   buffer_ += bytes;
-  if (!first_line_checked_) {
-    // Nothing is taken before the first line is whole, so it starts the buffer.
-    std::size_t const end = buffer_.find('\n', scanned_);
-    if (end == std::string::npos) {
-      scanned_ = buffer_.size();
-    } else {
+  if (!spoke_ && refused_.empty()) refused_ = refusal(from);
+  return true;
+}
+
+std::string TcpSeat::refusal(std::size_t from) {
+  for (std::size_t i = from; i < buffer_.size() && !spoke_; ++i) {
+    auto const byte = static_cast<unsigned char>(buffer_[i]);
+    if (byte == '\n') {
+      std::string line = buffer_.substr(line_begin_, i - line_begin_);
+      line_begin_ = i + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!first_line_checked_ && http_request_line(line))
+        return "its first line is an HTTP request (\"" + client_text(line) +
+               "\"), not the game's protocol";
       first_line_checked_ = true;
-      std::string first = buffer_.substr(0, end);
-      if (!first.empty() && first.back() == '\r') first.pop_back();
-      refused_ = http_request_line(first);
-      if (refused_) refused_line_ = first;
+      boost::algorithm::trim(line);
+      std::size_t const brace = line.find('{');
+      std::string const type = line.substr(0, brace);
+      spoke_ =
+          brace != std::string::npos && line.back() == '}' && (type == "Move" || type == "Chat");
+    } else if ((byte < 0x20 && byte != '\r') || byte == 0x7F) {
+      // A TLS opening, say: the protocol is text, and no line of it holds a control byte.
+      return "it sent bytes that are not the game's protocol text (\"" +
+             client_text(buffer_.substr(line_begin_, 24)) + "\")";
     }
   }
-  return true;
+  return "";
 }
 
 bool TcpSeat::take_line(std::string& line) {
@@ -170,7 +185,7 @@ bool TcpSeat::take_line(std::string& line) {
 
 TcpSeat::Read TcpSeat::read_line(std::string& line, std::optional<Clock::time_point> deadline) {
   for (;;) {
-    if (refused_) return Read::REFUSED;
+    if (!refused_.empty()) return Read::REFUSED;
     if (take_line(line)) return Read::LINE;
     if (buffer_.size() - start_ > MAX_LINE) return Read::TOO_LONG;
     int wait = INTERRUPT_POLL_MS;
@@ -188,9 +203,8 @@ TcpSeat::Read TcpSeat::read_line(std::string& line, std::optional<Clock::time_po
 bool TcpSeat::admit(int wait_ms, std::string& why) {
   Clock::time_point const deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
   for (;;) {
-    if (refused_) {
-      why = "its first line is an HTTP request (\"" + client_text(refused_line_) +
-            "\"), not the game's protocol";
+    if (!refused_.empty()) {
+      why = refused_;
       return false;
     }
     // A first line too long to see whole is for the game to deal with.
@@ -227,18 +241,31 @@ Reply TcpSeat::request(Vorak const&, int limit_ms) {
     Read const result = lost_ ? Read::CLOSED : read_line(line, deadline);
     reply.seconds = seconds_since(start);
     switch (result) {
-      case Read::TIMEOUT:
       case Read::INTERRUPTED:  // the match loop sees the interruption itself
         reply.status = Reply::TIMEOUT;
         return reply;
-      case Read::REFUSED:
-        log_(name_ + "'s first line is an HTTP request (\"" + client_text(refused_line_) +
-             "\"), not the game's protocol: its connection is closed");
+      case Read::TIMEOUT:
+        if (spoke_) {
+          reply.status = Reply::TIMEOUT;
+          return reply;
+        }
+        // A browser's connection that says nothing must not hold the seat either.
+        reply.move = "said nothing in the time";
         socket_->Close();
-        [[fallthrough]];
+        lost_ = true;
+        reply.status = Reply::NOT_A_CLIENT;
+        return reply;
+      case Read::REFUSED:
+        log_(name_ + "'s connection is closed: " + refused_);
+        socket_->Close();
+        lost_ = true;
+        reply.status = Reply::NOT_A_CLIENT;
+        reply.move = "sent what is not the game's protocol";
+        return reply;
       case Read::CLOSED:
         lost_ = true;
-        reply.status = Reply::DISCONNECTED;
+        reply.status = spoke_ ? Reply::DISCONNECTED : Reply::NOT_A_CLIENT;
+        reply.move = "closed";
         return reply;
       case Read::TOO_LONG:
         reply.status = Reply::MALFORMED;

@@ -18,7 +18,7 @@
 
 namespace manager {
 
-// HUMAN is a person playing on the page of the manager's web server (manager/web_game.h);
+// HUMAN is a person playing on the page of the manager's web server (manager/web/web_game.h);
 // COMMAND a program the manager starts for each game, seated as a TCP client.
 enum class SeatKind { TCP, RANDOM, GREEDY, BOT, HUMAN, COMMAND };
 // "tcp", "random", "greedy", "bot", "human", "cmd"
@@ -26,10 +26,14 @@ std::string seat_kind_name(SeatKind kind);
 std::optional<SeatKind> seat_kind_from(std::string const& name);
 
 // A seat's answer to a request for one action.
+// NOT_A_CLIENT: a connection that had not yet sent one line of the game's protocol closed,
+// sent what cannot be protocol text, or let the time pass; it is no client of the game, and
+// its seat loses nothing by it.
 struct Reply {
-  enum Status { MOVE, MALFORMED, TIMEOUT, DISCONNECTED };
+  enum Status { MOVE, MALFORMED, TIMEOUT, DISCONNECTED, NOT_A_CLIENT };
   Status status = DISCONNECTED;
-  std::string move;    // MOVE: the body of the Move message; MALFORMED: the offending text
+  std::string move;    // MOVE: the body of the Move message; MALFORMED: the offending text;
+                       // NOT_A_CLIENT: what it did
   double seconds = 0;  // from the request to the answer
 };
 
@@ -47,6 +51,9 @@ class Seat {
   virtual void finish(std::string const& body) = 0;
   // False once the seat's connection is known to be gone.
   virtual bool connected() const { return true; }
+  // False for a connection that has not yet sent one valid line of the game's protocol: if it
+  // goes, it was no client of the game (a browser's connection, say) and costs its seat nothing.
+  virtual bool spoke() const { return true; }
   // Why a seat that was never connected is not, for the record ("never connected: ..."); empty
   // for one that left.
   virtual std::string absence() const { return ""; }
@@ -96,19 +103,23 @@ class TcpSeat : public Seat {
 
   // Before the game: reads what the client sends within `wait_ms` (0: what has come by now;
   // no more waiting once its first line is seen) and tells whether it may keep its seat. It
-  // may not when its first line is an HTTP request (a web page's, most likely) or when it has
-  // closed; `why` then says which. A client that sends nothing, as a real one does until its
-  // first turn, keeps it.
+  // may not when it sent what cannot be protocol text (see refusal()) or when it has closed;
+  // `why` then says which. A client that sends nothing, as a real one does until its first
+  // turn, keeps it.
   bool admit(int wait_ms, std::string& why);
+  // A program the manager started itself is a client from the start: its failures are its own.
+  void vouch() { spoke_ = true; }
 
   void start(Players colour, std::string const& description) override;
   // Waits for the move at most `limit_ms` (negative: no limit), or until the series is
-  // interrupted (then a TIMEOUT). A first line that is an HTTP request, whenever it comes,
-  // closes the connection: the client is gone.
+  // interrupted (then a TIMEOUT). What cannot be protocol text before the first valid line,
+  // whenever it comes, closes the connection; a connection that goes (or times out) before
+  // that line is NOT_A_CLIENT.
   Reply request(Vorak const& position, int limit_ms) override;
   void opponent_played(std::string const& move) override;
   void finish(std::string const& body) override;
   bool connected() const override { return !lost_; }
+  bool spoke() const override { return spoke_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -131,9 +142,13 @@ class TcpSeat : public Seat {
   std::string buffer_;
   std::size_t start_ = 0;    // the bytes of buffer_ before this are taken
   std::size_t scanned_ = 0;  // from start_ to here, buffer_ holds no line feed
+  // Until the first valid line, the bytes from `from` on are checked: why what came cannot be
+  // protocol text, or "". Sets spoke_ at the end of a valid line.
+  std::string refusal(std::size_t from);
   bool first_line_checked_ = false;
-  bool refused_ = false;      // the first line is an HTTP request
-  std::string refused_line_;  // that line
+  std::size_t line_begin_ = 0;  // in buffer_, of the line being checked
+  std::string refused_;         // why the connection is refused, or ""
+  bool spoke_ = false;          // it sent a valid line: a Move or a Chat message
   std::string name_ = "client";
   int notices_ = 0;
   bool lost_ = false;

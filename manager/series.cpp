@@ -20,16 +20,12 @@
 #include "manager/record.h"
 #include "manager/seat_settings.h"
 #include "manager/setup.h"
-#include "manager/web_game.h"
-#include "manager/web_server.h"
+#include "manager/web/web_game.h"
+#include "manager/web/web_server.h"
 
 namespace manager {
 
 namespace {
-
-std::string seat_label(Players p, GameRecord const& game) {
-  return colour_name(p) + " (" + (p == WHITE ? game.white : game.black) + ")";
-}
 
 // "127.0.0.1:2525", or "[::1]:2525" for an IPv6 address, whose colons would run into the port's.
 std::string host_and_port(std::string const& host, int port) {
@@ -142,17 +138,6 @@ struct Lobby {
 
 }  // namespace
 
-std::string result_line(GameRecord const& game) {
-  std::string line = "Game " + std::to_string(game.game) + ": ";
-  if (game.winner == NONE) {
-    line += "no result (" + game.detail + ")";
-  } else {
-    line += seat_label(game.winner, game) + " beat " + seat_label(opponent_of(game.winner), game) +
-            " by " + reason_name(game.reason) + ": " + game.detail;
-  }
-  return line + "; " + std::to_string(game.actions.size()) + " actions";
-}
-
 void ConsoleObserver::on_start(GameRecord const& game, Vorak const& position) {
   if (quiet_) return;
   out_ << "\n=== Game " << game.game << " of " << games_ << ": White is " << game.white
@@ -190,6 +175,16 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       return 2;
     }
   }
+  // A record that cannot be written is found before the first game, not after the last.
+  std::optional<RecordFile> record_file;
+  if (!options.record_file.empty()) {
+    record_file.emplace(options.record_file);
+    std::string error;
+    if (!record_file->open(error)) {
+      err << "vorak-manager: --record: " << error << "\n";
+      return 2;
+    }
+  }
 
   out << "Seed: " << seed << "\n";
 
@@ -206,18 +201,16 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
 
   int status = 0;
   bool started = false;  // the seats' port and the page are up
-  std::vector<GameRecord> games;
-  std::optional<RecordFile> record_file;
-  if (!options.record_file.empty()) record_file.emplace(options.record_file);
+  // Running figures, not the games: a series of any length keeps the same memory.
+  SeriesStats stats;
+  DuelScore score = duel_score({}, labels[0], options.pairs);
   auto write = [&](bool now) {
     std::string error;
-    auto const make = [&] {
-      Json json = series_json(games, seed);
-      json["duel"] = duel_json(duel_score(games, labels[0], options.pairs), labels[0], labels[1],
-                               options.sprt);
-      return json;
+    auto const tail = [&] {
+      return Json{{"summary", summary_json(stats)},
+                  {"duel", duel_json(score, labels[0], labels[1], options.sprt)}};
     };
-    if (record_file && !record_file->update(make, now, error)) {
+    if (record_file && !record_file->update(seed, tail, now, error)) {
       err << "vorak-manager: " << error << "\n";
       status = 1;
     }
@@ -231,7 +224,7 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   try {
     if (live) {
       web = std::make_unique<WebServer>(*live, static_cast<unsigned short>(*options.web_port));
-      out << "Board on http://127.0.0.1:" << web->port() << "/\n";
+      out << "Board on " << web->address() << "\n";
     }
     std::unique_ptr<SocketServer> server;
     if (options.games > 0 && (options.white == SeatKind::TCP || options.black == SeatKind::TCP)) {
@@ -271,62 +264,79 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
         settings.seat_limit_ms[colour] = options.action_limit_for(kind);
         want_client[colour] = kind == SeatKind::TCP;
       }
+      // Kept over a game played again, unless they are the reason for it.
       std::unique_ptr<TcpSeat> clients[2];
-      int missing = -1;
-      if (server) {
-        Lobby lobby{*server, options, out, log, live.get()};
-        if (!lobby.seat(want_client, clients, missing)) {
-          if (!Interruption::requested()) {
-            err << "vorak-manager: no client connected as " << (missing == 0 ? "White" : "Black")
-                << " within " << seconds_text(options.connect_limit_ms / 1000.0)
-                << " s; the series ends\n";
-            status = 1;
+      GameRecord const blank = record;
+      for (;;) {
+        int missing = -1;
+        if (server) {
+          Lobby lobby{*server, options, out, log, live.get()};
+          if (!lobby.seat(want_client, clients, missing)) {
+            if (!Interruption::requested()) {
+              err << "vorak-manager: no client connected as " << (missing == 0 ? "White" : "Black")
+                  << " within " << seconds_text(options.connect_limit_ms / 1000.0)
+                  << " s; the series ends\n";
+              status = 1;
+            }
+            return std::nullopt;
           }
-          return std::nullopt;
+          // Before the game began: nothing to record.
+          if (Interruption::requested()) return std::nullopt;
         }
-        // Before the game began: nothing to record.
-        if (Interruption::requested()) return std::nullopt;
-      }
 
-      Logger const game_log = [&](std::string const& line) {
-        if (!options.quiet) notes << line << "\n" << std::flush;
-      };
-      // Both programs start at once and are ended when the game is (or on the way out).
-      std::unique_ptr<CommandSeat> programs[2];  // by colour
-      for (int colour = 0; colour < 2; ++colour) {
-        int const seat = colour == 0 ? white_seat : 1 - white_seat;
-        if (kinds[seat] != SeatKind::COMMAND) continue;
-        Players const p = colour == 0 ? WHITE : BLACK;
-        programs[colour] = std::make_unique<CommandSeat>(given[seat]->command, options.bot_seconds,
-                                                         program_log(options, g, p));
-        game_log("Waiting for " + colour_name(p) + "'s program to connect to " +
-                 host_and_port("127.0.0.1", programs[colour]->port()));
-      }
-
-      std::unique_ptr<Seat> seats[2];  // by colour: White, Black
-      for (int colour = 0; colour < 2; ++colour) {
-        int const seat = colour == 0 ? white_seat : 1 - white_seat;
-        if (programs[colour]) {
-          seats[colour] = programs[colour]->seat(colour_name(colour == 0 ? WHITE : BLACK),
-                                                 options.connect_limit_ms, game_log);
-          if (!seats[colour]) return std::nullopt;  // interrupted
-        } else if (clients[colour]) {
-          seats[colour] = std::move(clients[colour]);
-        } else if (kinds[seat] == SeatKind::HUMAN) {
-          if (!live) throw std::string("a human seat plays on the page of --web, which is off");
-          seats[colour] = std::make_unique<HumanSeat>(*live);
-        } else {
-          // Each game and seat gets its own stream of the series' seed.
-          std::uint32_t const player_seed =
-              seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
-          seats[colour] =
-              std::make_unique<BuiltinSeat>(kinds[seat], player_seed, bots[seat], quiet_seats);
+        Logger const game_log = [&](std::string const& line) {
+          if (!options.quiet) notes << line << "\n" << std::flush;
+        };
+        // Both programs start at once and are ended when the game is (or on the way out).
+        std::unique_ptr<CommandSeat> programs[2];  // by colour
+        for (int colour = 0; colour < 2; ++colour) {
+          int const seat = colour == 0 ? white_seat : 1 - white_seat;
+          if (kinds[seat] != SeatKind::COMMAND) continue;
+          Players const p = colour == 0 ? WHITE : BLACK;
+          programs[colour] = std::make_unique<CommandSeat>(
+              given[seat]->command, options.bot_seconds, program_log(options, g, p));
+          game_log("Waiting for " + colour_name(p) + "'s program to connect to " +
+                   host_and_port("127.0.0.1", programs[colour]->port()));
         }
+
+        std::unique_ptr<Seat> owned[2];  // by colour: White, Black
+        Seat* seats[2] = {nullptr, nullptr};
+        for (int colour = 0; colour < 2; ++colour) {
+          int const seat = colour == 0 ? white_seat : 1 - white_seat;
+          if (programs[colour]) {
+            owned[colour] = programs[colour]->seat(colour_name(colour == 0 ? WHITE : BLACK),
+                                                   options.connect_limit_ms, game_log);
+            if (!owned[colour]) return std::nullopt;  // interrupted
+          } else if (clients[colour]) {
+            seats[colour] = clients[colour].get();
+          } else if (kinds[seat] == SeatKind::HUMAN) {
+            if (!live) throw std::string("a human seat plays on the page of --web, which is off");
+            owned[colour] = std::make_unique<HumanSeat>(*live);
+          } else {
+            // Each game and seat gets its own stream of the series' seed.
+            std::uint32_t const player_seed =
+                seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
+            owned[colour] =
+                std::make_unique<BuiltinSeat>(kinds[seat], player_seed, bots[seat], quiet_seats);
+          }
+          if (owned[colour]) seats[colour] = owned[colour].get();
+        }
+        play_match(start, *seats[0], *seats[1], settings, record, &game_observer);
+        for (std::unique_ptr<CommandSeat>& program : programs)
+          if (program) program->end();
+        if (record.not_a_client == NONE) return record;
+        // Never scored: the same setup is played again, with the next client in that seat.
+        notes << "Game " << g << " is not counted: " << record.detail
+              << "; it is played again from the same setup\n"
+              << std::flush;
+        for (int colour = 0; colour < 2; ++colour) {
+          bool const told = !record.actions.empty();  // it heard NoContest and was closed
+          if (clients[colour] && (colour == (record.not_a_client == WHITE ? 0 : 1) || told ||
+                                  !clients[colour]->connected()))
+            clients[colour].reset();
+        }
+        record = blank;
       }
-      play_match(start, *seats[0], *seats[1], settings, record, &game_observer);
-      for (std::unique_ptr<CommandSeat>& program : programs)
-        if (program) program->end();
-      return record;
     };
 
     std::mutex console_mutex;
@@ -357,14 +367,17 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     };
     run.deliver = [&](GameRecord const& record) {
       if (record.game == 0) return false;
-      games.push_back(record);
+      add_to_stats(stats, record);
+      add_to_score(score, record, labels[0]);
+      std::string error;
+      if (record_file && !record_file->add(record, error)) {
+        err << "vorak-manager: " << error << "\n";
+        status = 1;
+      }
       write(false);  // the last game is written below, with everything else at the end
-      DuelScore const score = duel_score(games, labels[0], options.pairs);
       if (options.games > 1) {
         std::lock_guard<std::mutex> lock(console_mutex);
-        out << running_text(score, static_cast<int>(games.size()), options.games, options.sprt)
-            << "\n"
-            << std::flush;
+        out << running_text(score, stats.games, options.games, options.sprt) << "\n" << std::flush;
       }
       // The test ends the series as soon as it has a verdict, with pairs only after a whole one.
       if (!options.sprt || (options.pairs && record.game % 2 == 1)) return true;
@@ -384,17 +397,14 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   int const signal = Interruption::signal_number();
   if (signal != 0) out << "\nInterrupted: the series ends here.\n";
   write(true);
-  out << "\n" << results_table(summarize(games));
-  if (options.games > 0)
-    out << "\n"
-        << duel_text(duel_score(games, labels[0], options.pairs), labels[0], labels[1],
-                     options.sprt);
+  out << "\n" << results_table(stats);
+  if (options.games > 0) out << "\n" << duel_text(score, labels[0], labels[1], options.sprt);
   out << std::flush;
   if (web) {
     live->series_over();
     if (signal == 0) {
-      out << "The board stays on http://127.0.0.1:" << web->port()
-          << "/ until the program is interrupted (Ctrl-C).\n"
+      out << "The board stays on " << web->address()
+          << " until the program is interrupted (Ctrl-C).\n"
           << std::flush;
       interruption.wait();
     }

@@ -28,10 +28,6 @@ class ConsoleObserver : public MatchObserver {
   int games_;
 };
 
-// One line on how a game ended, such as "Game 2: White (greedy) beat Black (random) by
-// elimination: Black has no Wemm left; 41 actions".
-std::string result_line(GameRecord const& game);
-
 // Plays the series; returns the exit status (0 played, 1 could not be played or recorded,
 // 2 a bad board file, 128 + the signal when interrupted: the games so far are recorded and
 // counted all the same). `out` gets the account, `err` the failures.

@@ -13,7 +13,7 @@
 // name an opponent's stack moving onto a stack would corrupt it: such a game cannot go on.
 void check_server_move(Vorak const& game, std::string const& body) {
   auto const refuse = [&body](std::string const& why) {
-    throw std::string("the server sent the move \"" + quote_excerpt(body) + "\", which " + why);
+    throw std::string("the server sent the move \"" + client_text(body) + "\", which " + why);
   };
   std::optional<notation::Numbers> const numbers =
       notation::read_digits(boost::algorithm::erase_all_copy(body, ","));

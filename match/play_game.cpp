@@ -62,7 +62,7 @@ int play_game(std::string const& address, unsigned short const& port, unsigned s
         throw std::string("the connection was closed in the middle of a line");
       if (line.empty()) continue;
 
-      std::cout << "Received the following message: " << escape_controls(line) << std::endl;
+      std::cout << "Received the following message: " << client_text(line) << std::endl;
       std::string::size_type const brace = line.find('{');
       if (brace == std::string::npos) {
         // Not a message at all; it must not be taken for a repeat of the previous one.

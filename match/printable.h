@@ -1,21 +1,19 @@
-// Text received from a peer, made safe to show on a terminal.
+// Text received from a peer (a server's message shown by the bot, a client's chat or move shown
+// by the manager), made safe to show on a terminal, in a record and on a page.
 #ifndef DRAVIX_MATCH_PRINTABLE_H
 #define DRAVIX_MATCH_PRINTABLE_H
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
-// Appends `byte` as "\xNN", two lower-case hexadecimal digits.
-void append_hex_escape(std::string& out, unsigned char byte);
+// Longest peer text shown, in bytes of the shown form (the mark of a cut comes on top).
+constexpr std::size_t CLIENT_TEXT_LIMIT = 300;
 
-// `text` with every control character but tab, carriage return and line feed written as \xNN
-// (C1 controls in UTF-8 too, and DEL), so that a peer cannot retitle, clear or recolour the
-// terminal. Everything else is kept byte for byte.
-std::string escape_controls(std::string_view text);
-
-// escape_controls of at most the first `limit` bytes of `text`, followed by a mark of how much
-// was left out when it was longer: for quoting a peer's text inside one of our own messages.
-std::string quote_excerpt(std::string_view text, std::size_t limit = 200);
+// `text` as it may be quoted anywhere: valid UTF-8 stays as it is, but control characters (C0
+// with tab and carriage return, DEL, C1, the line separators and the bidirectional overrides)
+// and bytes that are not UTF-8 are written as "\xNN" per byte, so that no peer can drive a
+// terminal, forge a line of the console or break a JSON record; past CLIENT_TEXT_LIMIT it is
+// cut with "[cut: N bytes in all]" after it, so that no peer can fill a log either.
+std::string client_text(std::string const& text);
 
 #endif

@@ -59,8 +59,11 @@ int Connect(SocketHandle handle, const Endpoint& endpoint);
 // An IPv6 listening socket takes IPv4 connections too where the system allows it.
 int Bind(SocketHandle handle, const Endpoint& endpoint);
 int Listen(SocketHandle handle, int backlog);
-// Lets a listening port be bound again at once after a restart (POSIX; Windows has no need).
-void AllowAddressReuse(SocketHandle handle);
+// Before binding a listening socket: the port is its own while it is in use, and can be bound
+// again at once after a restart. SO_REUSEADDR on POSIX, where it never shares a port that is
+// listened on; SO_EXCLUSIVEADDRUSE on Windows, where without it another program could bind the
+// same port (with SO_REUSEADDR) and take its connections.
+void ClaimAddress(SocketHandle handle);
 // Waits for a connection; the new handle never raises SIGPIPE either.
 int Accept(SocketHandle handle, SocketHandle* accepted);
 // The local port the handle is bound to, or -1.

@@ -155,7 +155,7 @@ int Listen(SocketHandle handle, int backlog) {
   return ::listen(handle, backlog) == 0 ? 0 : errno;
 }
 
-void AllowAddressReuse(SocketHandle handle) {
+void ClaimAddress(SocketHandle handle) {
   int on = 1;
   ::setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }

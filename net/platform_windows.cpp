@@ -140,8 +140,11 @@ int Listen(SocketHandle handle, int backlog) {
   return ::listen(Native(handle), backlog) == 0 ? 0 : ::WSAGetLastError();
 }
 
-// SO_REUSEADDR on Windows would let another program take over a port in use.
-void AllowAddressReuse(SocketHandle) {}
+void ClaimAddress(SocketHandle handle) {
+  BOOL on = TRUE;
+  ::setsockopt(Native(handle), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on),
+               sizeof on);
+}
 
 int Accept(SocketHandle handle, SocketHandle* accepted) {
   for (;;) {

@@ -191,7 +191,7 @@ SocketServer::SocketServer(int port, int connections, const std::string& address
   if (!platform::Resolve(address, port, true, &found, &error))
     throw "cannot resolve " + address + ": " + error;
   if (found.front().family != platform::Family::IPV4) Reopen(found.front().family);
-  platform::AllowAddressReuse(handle_);
+  platform::ClaimAddress(handle_);
   int code = platform::Bind(handle_, found.front());
   if (code != 0) {
     throw "cannot bind " + address + ":" + std::to_string(port) + ": " + platform::ErrorText(code);

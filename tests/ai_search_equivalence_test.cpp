@@ -4,6 +4,7 @@
 // both forms share, to Boost's distribution.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "ai/uniform_draw.h"
 #include "game/setup.h"
 #include "game/vorak.h"
 #include "tests/support/expect.h"
@@ -82,6 +84,43 @@ TEST(uniform_draw, draws_as_boosts_distribution_does) {
       ASSERT_EQ(draw_index(engine, n), expected) << "n = " << n << ", draw " << i;
     }
     ASSERT_TRUE(engine == boost_engine) << "n = " << n;
+  }
+}
+
+namespace {
+
+// An engine of 32-bit draws that gives the values it is told, then zeros, and counts its calls.
+struct ScriptedEngine {
+  using result_type = std::uint32_t;
+  static constexpr result_type min() { return 0; }
+  static constexpr result_type max() { return 0xFFFFFFFFu; }
+  std::vector<result_type> values;
+  std::size_t calls = 0;
+  result_type operator()() { return calls < values.size() ? values[calls++] : (++calls, 0); }
+};
+
+}  // namespace
+
+// A random engine reaches the rejection step once in about 2^32 / n draws, so the test above
+// never does: every edge of every bucket, and the top draw, for every list length.
+TEST(uniform_draw, rejects_and_buckets_as_boost_does_at_every_edge) {
+  for (std::uint64_t n = 2; n <= uniform_draw::LISTED; ++n) {
+    std::uint64_t const bucket = (std::uint64_t{1} << 32) / n;
+    std::vector<std::uint64_t> edges = {0xFFFFFFFFu};
+    for (std::uint64_t k = 1; k <= n && k * bucket - 1 <= 0xFFFFFFFFu; ++k) {
+      edges.push_back(k * bucket - 1);
+      if (k * bucket <= 0xFFFFFFFFu) edges.push_back(k * bucket);
+    }
+    for (std::uint64_t const edge : edges) {
+      // Two draws: a rejected first one shows in the index of the second and in the calls.
+      ScriptedEngine mine{
+          {static_cast<std::uint32_t>(edge), static_cast<std::uint32_t>((n - 1) * bucket)}},
+          boosts = mine;
+      boost::random::uniform_int_distribution<int> dist(0, static_cast<int>(n) - 1);
+      int const expected = dist(boosts);
+      ASSERT_EQ(draw_uniform(mine, n), expected) << "n = " << n << ", draw " << edge;
+      ASSERT_EQ(mine.calls, boosts.calls) << "n = " << n << ", draw " << edge;
+    }
   }
 }
 

@@ -117,7 +117,7 @@ TEST(configuration, time_that_is_no_number_in_range_is_asked_again) {
 
 TEST(configuration, port_that_is_no_number_in_range_is_asked_again) {
   Settings s;
-  std::string out = configure("\nport\n65536\n-1\n8080\n\n", s);
+  std::string out = configure("\nport\n65536\n-1\n8080\n\n", s);  // -1 would wrap to 65535
   EXPECT_EQ(count(out, "Enter a port number from 0 to 65535: [2525] "), 3u);
   EXPECT_EQ(s.port, 8080);
   // The time prompt still follows as usual.
@@ -127,6 +127,10 @@ TEST(configuration, port_that_is_no_number_in_range_is_asked_again) {
   out = configure("\nx\n\n\n", s);  // an empty answer to the repeat keeps the port
   EXPECT_EQ(s.port, 8080);
   EXPECT_EQ(count(out, "Enter a port number from 0 to 65535: [8080] "), 1u);
+
+  out = configure("\n-0\n\n", s);  // minus zero is zero
+  EXPECT_EQ(s.port, 0);
+  EXPECT_EQ(count(out, "Enter a port number"), 0u);
 }
 
 TEST(configuration, end_of_input_keeps_the_remaining_defaults) {
@@ -261,7 +265,7 @@ TEST(options, answers_from_the_command_line_play_without_a_question) {
   FakeGames games;
   games.results = {1, -1, 0};
   Console console("n\n");  // nothing may be read: this would decline a rematch
-  EXPECT_EQ(play_scripted(games.play(), "::1", 2600, 5, 3), 0);
+  EXPECT_EQ(play_scripted(games.play(), "::1", 2600, 5, 3), 1);  // the third: no contest
   ASSERT_EQ(games.calls.size(), 3u);
   EXPECT_EQ(games.calls[2].address, "::1");
   EXPECT_EQ(games.calls[2].port, 2600);
@@ -274,6 +278,11 @@ TEST(options, answers_from_the_command_line_play_without_a_question) {
                      "I will make short work of this.\nThis game is ruled a no contest.\n");
   std::string rest;
   EXPECT_TRUE(std::getline(std::cin, rest)) << "standard input was read";
+
+  // Every game played to its end, won or lost: success.
+  FakeGames played;
+  played.results = {1, -1};
+  EXPECT_EQ(play_scripted(played.play(), "::1", 2600, 5, 2), 0);
 }
 
 TEST(options, command_lines) {
@@ -304,7 +313,10 @@ TEST(options, command_lines) {
       {{"--threads"}, 2, 1, "", "dravix-bot: --threads: 1 required N missing\n" + refused},
       {{"--threads", "1025"}, 2, 1, "", "--threads: Value 1025 not in range 0 to 1024"},
       {{"--threads", "-1"}, 2, 1, "", "--threads: Value -1 not in range"},
-      {{"--threads=two"}, 2, 1, "", "--threads: Value two not in range"},
+      {{"--threads=two"}, 2, 1, "", "--threads: Value two is not a whole number"},
+      {{"--port", "1.5"}, 2, 1, "", "--port: Value 1.5 is not a whole number"},
+      {{"--games", "2.5"}, 2, 1, "", "--games: Value 2.5 is not a whole number"},
+      {{"-h"}, 0, 1, "Usage: dravix-bot [OPTIONS]\n", ""},
       {{"--threads", "99999999999999999999"}, 2, 1, "", "--threads: Value 99999999999999999999"},
       {{"--engine", "deep"}, 2, 1, "", "--engine: deep not in {flat,mcts}"},
       {{"--port", "0"}, 2, 1, "", "--port: Value 0 not in range 1 to 65535"},
@@ -319,11 +331,8 @@ TEST(options, command_lines) {
       {{"--engine", "mcts", "--clock", "sundial"}, 2, 1, "", "--clock: sundial not in"},
       {{"--games", "0"}, 2, 1, "", "--games: Value 0 not in range"},
       {{"--address", ""}, 2, 1, "", "--address: a host name or an address is needed"},
-      {{"--verbose"},
-       2,
-       1,
-       "",
-       "dravix-bot: The following argument was not expected: --verbose\n" + refused},
+      {{"--verbose"}, 2, 1, "", "dravix-bot: unknown option --verbose\n" + refused},
+      {{"--verbose=2"}, 2, 1, "", "dravix-bot: unknown option --verbose\n"},
       {{"127.0.0.1"}, 2, 1, "", "not expected: 127.0.0.1"},
   };
   for (Case const& c : cases) {

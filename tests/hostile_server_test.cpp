@@ -145,7 +145,7 @@ TEST(hostile_text, control_characters_are_shown_escaped) {
     peer.line();
     peer.send("BoardState{" + BOARD + "}\nMove{\x1b[31m}\n");
   });
-  EXPECT_NE(o.out.find("Received the following message: Chat{\\x1b]0;owned\\x07\\x1b[2J\tok"
+  EXPECT_NE(o.out.find("Received the following message: Chat{\\x1b]0;owned\\x07\\x1b[2J\\x09ok"
                        "\\x7f~\\xc2\\x9b}\n"),
             std::string::npos)
       << o.out;

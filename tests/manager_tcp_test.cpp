@@ -17,12 +17,12 @@
 #include <nlohmann/json.hpp>
 
 #include "game/vorak.h"
-#include "manager/client_text.h"
 #include "manager/match.h"
 #include "manager/players.h"
 #include "manager/referee.h"
 #include "manager/seat.h"
 #include "manager/setup.h"
+#include "match/printable.h"
 #include "net/socket.h"
 #include "tests/support/peer.h"
 #include "tests/support/program.h"
@@ -35,7 +35,7 @@ namespace {
 // What a scripted client does on its n-th YourTurn.
 struct Answer {
   enum What { MOVE, RAW, CLOSE, STALL } what = MOVE;
-  std::string text;  // MOVE: the move in server notation; RAW: bytes to send as they are
+  std::string text;  // MOVE: the move in server notation; RAW, CLOSE: bytes to send as they are
 };
 using Policy = std::function<Answer(Vorak const& position, Players me, int turn)>;
 
@@ -61,7 +61,10 @@ std::vector<std::string> play_client(int port, Policy const& policy) {
       position.execute_move(parse_server_move(body).value(), false);
     } else if (*line == "YourTurn{}") {
       Answer const a = policy(position, me, ++turns);
-      if (a.what == Answer::CLOSE) break;
+      if (a.what == Answer::CLOSE) {
+        if (!a.text.empty()) client.send(a.text);
+        break;
+      }
       if (a.what == Answer::RAW) client.send(a.text);
       if (a.what == Answer::MOVE) {
         client.send("Move{" + a.text + "}\r\n");
@@ -206,14 +209,25 @@ TEST(tcp_seat, an_illegal_move_loses_and_the_other_side_is_told) {
 
 TEST(tcp_seat, a_dropped_client_loses_and_the_other_hears_opponent_disconnected) {
   ClientGame const game = client_game(5, random_policy(2), [](Vorak const&, Players, int) {
-    return Answer{Answer::CLOSE, ""};
+    return Answer{Answer::CLOSE, "Chat{bye}\r\n"};
   });
   ASSERT_TRUE(game.seated);
 
   EXPECT_EQ(game.record.reason, Reason::DISCONNECTED);
   EXPECT_EQ(game.record.winner, WHITE);
+  EXPECT_EQ(game.record.not_a_client, NONE);
   ASSERT_FALSE(game.lines[0].empty());
   EXPECT_EQ(game.lines[0].back(), "GameOver{OpponentDisconnected}");
+
+  // Gone without one line of the protocol, it was no client: nobody wins, and White, who has
+  // played, hears that the game does not count.
+  ClientGame const silent = client_game(5, random_policy(2), [](Vorak const&, Players, int) {
+    return Answer{Answer::CLOSE, ""};
+  });
+  EXPECT_EQ(silent.record.not_a_client, BLACK);
+  EXPECT_EQ(silent.record.winner, NONE);
+  ASSERT_FALSE(silent.lines[0].empty());
+  EXPECT_EQ(silent.lines[0].back(), "GameOver{NoContest}");
 }
 
 TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
@@ -222,7 +236,7 @@ TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
   ClientGame const game = client_game(
       6, random_policy(3),
       [](Vorak const&, Players, int) {
-        return Answer{Answer::RAW, "Move{5,"};  // and then nothing
+        return Answer{Answer::RAW, "Chat{hm}\r\nMove{5,"};  // and then nothing
       },
       settings);
   ASSERT_TRUE(game.seated);
@@ -241,7 +255,8 @@ TEST(tcp_seat, half_a_line_cannot_outlast_the_action_limit) {
 TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
   ClientGame const game = client_game(3, [](Vorak const&, Players, int) {
     std::string lines =
-        "Chat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff \x7f~ ok}\r\n";
+        "Chat{hello}\r\nChat{\x1b]0;pwned\x07\x1b[2J\x1b[31mred\r\xc2\x9b \xe2\x80\xae \xff \x7f~ "
+        "ok}\r\n";
     for (int i = 0; i < 2 * TcpSeat::MAX_NOTICES; ++i) lines += "Chat{again}\r\n";
     return Answer{Answer::RAW, lines + "Move{" + std::string(60 * 1024, '9') + "}\r\n"};
   });
@@ -249,7 +264,7 @@ TEST(tcp_seat, a_client_cannot_drive_the_console_or_swell_the_record) {
   std::vector<std::string> const& log = game.log;
   GameRecord const& record = game.record;
   ASSERT_EQ(log.size(), TcpSeat::MAX_NOTICES + 1u);
-  EXPECT_EQ(log[0],
+  EXPECT_EQ(log[1],
             "White says: \\x1b]0;pwned\\x07\\x1b[2J\\x1b[31mred\\x0d\\xc2\\x9b \\xe2\\x80\\xae "
             "\\xff \\x7f~ ok");
   EXPECT_NE(log.back().find("dropped"), std::string::npos) << log.back();
@@ -342,15 +357,57 @@ TEST(manager_program, a_web_pages_request_never_takes_a_seat) {
   EXPECT_NE(manager.out().find(refused + " (\"POST /x HTTP/1.1\")"), std::string::npos);
   EXPECT_NE(manager.out().find(refused + " (\"GET / HTTP/1.0\")"), std::string::npos);
 
-  // Once the game has begun, such a line closes the connection: the seat is lost.
+  // Once the game has begun, such a line closes the connection; it was no client, and the
+  // game is to be played again.
   ClientGame const game = client_game(3, [](Vorak const&, Players, int) {
     return Answer{Answer::RAW, "GET /favicon.ico HTTP/1.1\r\n"};
   });
-  EXPECT_EQ(game.record.reason, Reason::DISCONNECTED);
-  EXPECT_EQ(game.log, std::vector<std::string>{"White's first line is an HTTP request (\"GET "
-                                               "/favicon.ico HTTP/1.1\"), not the game's "
-                                               "protocol: its connection is closed"});
+  EXPECT_EQ(game.record.not_a_client, WHITE);
+  EXPECT_EQ(game.record.winner, NONE);
+  EXPECT_EQ(game.log, std::vector<std::string>{"White's connection is closed: its first line is "
+                                               "an HTTP request (\"GET /favicon.ico HTTP/1.1\"), "
+                                               "not the game's protocol"});
   EXPECT_FALSE(http_request_line("Chat{see HTTP/1.1}"));
+}
+
+// A page can make a browser open the game port: an https address sends a TLS opening, a
+// preconnect says nothing and goes. Neither may cost the seat a game or be scored.
+TEST(manager_program, a_connection_that_never_spoke_the_protocol_costs_no_game) {
+  std::string const record_path = support::scratch_path("not_a_client.json");
+  support::Program manager =
+      manager_program("--port 0 --black random --seed 5 --quiet --record " + record_path);
+  int const port = manager.listening_port();
+  ASSERT_GT(port, 0) << manager.out();
+  support::Peer tls = support::Peer::connect_to(port);
+  tls.send(std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11));
+  EXPECT_EQ(tls.line(), std::nullopt) << "refused at once, not seated";
+  ASSERT_TRUE(manager.printed("Waiting for White", 2)) << manager.out();
+
+  support::Peer silent = support::Peer::connect_to(port);
+  std::optional<std::string> line, board;
+  while ((line = silent.line()) && *line != "YourTurn{}")
+    if (boost::starts_with(*line, "BoardState{")) board = line;
+  silent.close();
+  ASSERT_TRUE(manager.printed("Waiting for White", 3)) << manager.out();
+  std::vector<std::string> const lines = play_client(port, random_policy(5));
+  EXPECT_EQ(manager.finish(30).status, 0) << manager.out();
+
+  EXPECT_NE(manager.out().find("Refused a connection for White: it sent bytes that are not the "
+                               "game's protocol text (\"\\x16\\x03\\x01\\x02\\x00"),
+            std::string::npos)
+      << manager.out();
+  EXPECT_NE(manager.out().find("Game 1 is not counted: White's connection closed before it sent "
+                               "a line of the game's protocol; it is played again from the same "
+                               "setup\n"),
+            std::string::npos)
+      << manager.out();
+  nlohmann::json const record = read_json(record_path);
+  ASSERT_EQ(record["games"].size(), 1u) << "the game played again is scored once";
+  EXPECT_EQ(record["games"][0]["game"], 1);
+  ASSERT_TRUE(board && lines.size() > 2);
+  EXPECT_EQ(lines[2], *board) << "the same setup";
+  EXPECT_NE(record["games"][0]["reason"], "disconnected");
+  std::remove(record_path.c_str());
 }
 
 // A client that never answers or never comes, and Ctrl-C, each end a series with everything

@@ -487,6 +487,7 @@ TEST(options, defaults_match_the_usage) {
   EXPECT_EQ(none.options.connect_limit_ms, -1);
   EXPECT_FALSE(p.options.quiet);
   EXPECT_EQ(parse({"--help"}).status, ParsedOptions::HELP);
+  EXPECT_EQ(parse({"-h"}).status, ParsedOptions::HELP);
 }
 
 TEST(options, every_option_is_read) {
@@ -694,6 +695,99 @@ TEST(series_record, the_record_is_written_through_a_fresh_file_that_no_link_redi
   std::string error;
   EXPECT_FALSE(write_record((folder / "missing" / "games.json").string(), Json{}, error));
   EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  // A replace that fails (a folder is in the way) leaves no temporary file behind.
+  fs::create_directories(folder / "taken" / "inside");
+  auto const entries = [&] { return std::distance(fs::directory_iterator(folder), {}); };
+  auto const before = entries();
+  EXPECT_FALSE(write_record((folder / "taken").string(), Json{}, error));
+  EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
+  EXPECT_EQ(entries(), before);
+  fs::remove_all(folder);
+}
+
+// The record used to be one JSON tree of every game, built again after each (95 KB a game);
+// now each game is written once, and every record replaced is whole: the games so far and their
+// running figures, the same as the figures of those games counted at once.
+TEST(series_record, every_record_written_is_whole_and_counts_the_games_so_far) {
+  namespace fs = std::filesystem;
+  fs::path const folder = temp_path("record_growth");
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::string const path = (folder / "games.json").string();
+  {  // the spool goes with the file (on Windows it is there while the file is open)
+    RecordFile file(path);
+    std::string error;
+    ASSERT_TRUE(file.open(error)) << error;
+    std::vector<GameRecord> games;
+    SeriesStats stats;
+    for (int g = 1; g <= 3; ++g) {
+      ASSERT_TRUE(file.update(
+          7,
+          [&] {
+            return Json{{"summary", summary_json(stats)}};
+          },
+          true, error))
+          << error;
+      nlohmann::json const j = nlohmann::json::parse(std::ifstream(path), nullptr, false);
+      ASSERT_FALSE(j.is_discarded()) << "game " << g;
+      EXPECT_EQ(j["seed"], 7);
+      ASSERT_EQ(j["games"].size(), games.size());
+      for (std::size_t i = 0; i < games.size(); ++i)
+        EXPECT_EQ(j["games"][i], nlohmann::json::parse(game_json(games[i]).dump()));
+      EXPECT_EQ(j["summary"], nlohmann::json::parse(summary_json(summarize(games)).dump()));
+
+      GameRecord game;
+      game.game = g;
+      game.white = g % 2 ? "random" : "greedy";
+      game.black = g % 2 ? "greedy" : "random";
+      game.winner = g == 2 ? NONE : WHITE;
+      game.actions.resize(g);
+      game.detail = "client text \x1b";
+      ASSERT_TRUE(file.add(game, error)) << error;
+      games.push_back(game);
+      add_to_stats(stats, game);
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+      << "only the record is there: no spool or temporary file is left";
+  fs::remove_all(folder);
+}
+
+// A record that cannot be written was found only after every game had been played; a name
+// that fits was refused for its temporary file's longer one; a device would have been replaced.
+TEST(series_record, a_record_that_cannot_be_written_is_refused_before_the_first_game) {
+  namespace fs = std::filesystem;
+  fs::path const folder = temp_path("record_checks");
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  struct Case {
+    std::string path, why;
+  };
+  std::vector<Case> cases = {{(folder / "missing" / "games.json").string(), "missing"},
+                             {folder.string(), "not a regular file"}};
+#ifndef _WIN32
+  cases.push_back({"/dev/null", "not a regular file"});
+#endif
+  for (Case const& c : cases) {
+    Options o;
+    o.white = SeatKind::RANDOM;
+    o.games = 2;
+    o.record_file = c.path;
+    std::ostringstream out, err;
+    EXPECT_EQ(run_series(o, out, err), 2) << c.path;
+    EXPECT_NE(err.str().find(c.why), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "") << "no game is played";
+  }
+  Options o;
+  o.white = SeatKind::RANDOM;
+  o.games = 2;
+  o.quiet = true;
+  o.record_file = (folder / std::string(250, 'r')).string();
+  std::ostringstream out, err;
+  ASSERT_EQ(run_series(o, out, err), 0) << err.str();
+  nlohmann::json const j = nlohmann::json::parse(std::ifstream(o.record_file), nullptr, false);
+  EXPECT_EQ(j["games"].size(), 2u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
   fs::remove_all(folder);
 }
 

@@ -27,8 +27,8 @@
 #include "manager/seat.h"
 #include "manager/series.h"
 #include "manager/setup.h"
-#include "manager/web_game.h"
-#include "manager/web_server.h"
+#include "manager/web/web_game.h"
+#include "manager/web/web_server.h"
 
 using namespace manager;
 namespace asio = boost::asio;
@@ -44,9 +44,12 @@ namespace {
 // a fault fails the test instead of hanging it.
 class Inbox {
  public:
+  // Fetches the state at every change, as a page that is always ready for one would.
   explicit Inbox(LiveGame& live) {
-    live.set_listener([this](LiveGame::Message const& m) {
+    live.set_listener([this, &live] {
+      LiveGame::Message const m = live.state();
       std::lock_guard<std::mutex> lock(mutex_);
+      if (!all_.empty() && all_.back()["seq"].get<std::uint64_t>() >= m.seq) return;
       all_.push_back(Json::parse(*m.text));
       arrived_.notify_all();
     });
@@ -135,10 +138,18 @@ Answer ask(unsigned short port, http::verb verb, std::string const& target,
   return {response.result_int(), std::string(response[http::field::content_type]), response.body()};
 }
 
+// `path` with the run's key, as the page asks for it.
+std::string with_key(WebServer const& server, std::string const& path) {
+  return path + "?key=" + server.key();
+}
+
 // A page's WebSocket.
 class Page {
  public:
-  Page(unsigned short port, std::string const& origin = "") : ws_(ioc_) {
+  // The page of the address printed, with its key.
+  explicit Page(WebServer const& server, std::string const& origin = "")
+      : Page(server.port(), with_key(server, "/live"), origin) {}
+  Page(unsigned short port, std::string const& target, std::string const& origin) : ws_(ioc_) {
     ws_.next_layer().connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
     limit_reads(ws_.next_layer());
     ws_.set_option(websocket::stream_base::decorator([origin](websocket::request_type& r) {
@@ -147,7 +158,7 @@ class Page {
     ws_.control_callback([this](websocket::frame_type kind, beast::string_view) {
       pings_ += kind == websocket::frame_type::ping ? 1 : 0;
     });
-    ws_.handshake("127.0.0.1:" + std::to_string(port), "/live");
+    ws_.handshake("127.0.0.1:" + std::to_string(port), target);
   }
   // Pings heard (and answered) while reading.
   int pings() const { return pings_; }
@@ -393,7 +404,7 @@ TEST(web_server, serves_the_page_and_refuses_what_is_not_its_own) {
   EXPECT_NE(script.body.find("/live"), std::string::npos);
   EXPECT_EQ(ask(port, http::verb::get, "/style.css").type, "text/css; charset=utf-8");
 
-  Answer state = ask(port, http::verb::get, "/state");
+  Answer state = ask(port, http::verb::get, with_key(server, "/state"));
   EXPECT_EQ(state.type, "application/json");
   EXPECT_EQ(Json::parse(state.body)["type"], "state");
 
@@ -405,9 +416,10 @@ TEST(web_server, serves_the_page_and_refuses_what_is_not_its_own) {
   // A name that merely resolves here is another site.
   EXPECT_EQ(ask(port, http::verb::get, "/", "", "evil.example:" + std::to_string(port)).status,
             403u);
-  EXPECT_EQ(
-      ask(port, http::verb::post, "/replay", std::string(WebServer::MAX_BODY + 1, ' ')).status,
-      413u);
+  EXPECT_EQ(ask(port, http::verb::post, with_key(server, "/replay"),
+                std::string(WebServer::MAX_BODY + 1, ' '))
+                .status,
+            413u);
 }
 
 TEST(web_server, replays_a_posted_game) {
@@ -415,15 +427,16 @@ TEST(web_server, replays_a_posted_game) {
   WebServer server(live, 0);
   Json const game = game_json(played_game(3));
   // As the page posts it.
-  Answer replayed = ask(server.port(), http::verb::post, "/replay", game.dump(), "",
-                        {{"Origin", own_origin(server.port())},
-                         {"Sec-Fetch-Site", "same-origin"},
-                         {"Content-Type", "application/json; charset=utf-8"}});
+  Answer replayed =
+      ask(server.port(), http::verb::post, with_key(server, "/replay"), game.dump(), "",
+          {{"Origin", own_origin(server.port())},
+           {"Sec-Fetch-Site", "same-origin"},
+           {"Content-Type", "application/json; charset=utf-8"}});
   ASSERT_EQ(replayed.status, 200u);
   EXPECT_EQ(replayed.type, "application/json");
   EXPECT_EQ(Json::parse(replayed.body), replay_game(game));
 
-  Answer bad = ask(server.port(), http::verb::post, "/replay", "{\"start\": ");
+  Answer bad = ask(server.port(), http::verb::post, with_key(server, "/replay"), "{\"start\": ");
   EXPECT_EQ(bad.status, 400u);
   EXPECT_FALSE(Json::parse(bad.body)["error"].is_null());
 }
@@ -431,7 +444,7 @@ TEST(web_server, replays_a_posted_game) {
 TEST(web_server, pushes_every_state_and_plays_the_pages_moves_for_the_human_seat) {
   LiveGame live(1);
   WebServer server(live, 0);
-  Page page(server.port(), "http://127.0.0.1:" + std::to_string(server.port()));
+  Page page(server, "http://127.0.0.1:" + std::to_string(server.port()));
   Json first = page.read();
   EXPECT_EQ(first["type"], "state");
   live.set_status("Waiting for White");
@@ -467,11 +480,38 @@ TEST(web_server, pushes_every_state_and_plays_the_pages_moves_for_the_human_seat
   EXPECT_EQ(reply.move, legal);
 }
 
+// Every action of a fast series was built and sent to every page, at 27 times the cost of the
+// series itself; a page now gets the latest state when it is ready, and nothing in between.
+TEST(web_server, a_page_gets_the_latest_state_not_every_one) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  Page page(server, own_origin(server.port()));
+  EXPECT_EQ(page.read()["type"], "state");
+  constexpr int changes = 2000;
+  for (int i = 1; i <= changes; ++i) live.set_status("change " + std::to_string(i));
+  int received = 0;
+  Json state;
+  while (state["status"] != "change " + std::to_string(changes) && received < changes)
+    state = page.read(), ++received;
+  EXPECT_EQ(state["status"], "change " + std::to_string(changes)) << "the latest came";
+  EXPECT_LT(received, changes / 10) << "the states in between were built and sent";
+
+  // A few actions at once after a pause, as a random player answers a bot: each is shown.
+  std::this_thread::sleep_for(300ms);
+  for (char const* status : {"first", "second", "third"}) live.set_status(status);
+  for (char const* status : {"first", "second", "third"}) {
+    Json shown;
+    for (int i = 0; i < 10 && shown["status"] != status && shown["status"] != "third"; ++i)
+      shown = page.read();
+    EXPECT_EQ(shown["status"], status);
+  }
+}
+
 TEST(web_server, a_page_of_another_site_cannot_connect) {
   LiveGame live(1);
   WebServer server(live, 0);
-  EXPECT_THROW(Page(server.port(), "http://evil.example"), boost::system::system_error);
-  EXPECT_NO_THROW(Page(server.port(), "http://localhost:" + std::to_string(server.port())));
+  EXPECT_THROW(Page(server, "http://evil.example"), boost::system::system_error);
+  EXPECT_NO_THROW(Page(server, "http://localhost:" + std::to_string(server.port())));
 }
 
 TEST(web_server, a_port_in_use_is_refused_with_a_reason) {
@@ -514,7 +554,7 @@ TEST(web_server, replay_reads_only_bounded_json_from_its_own_pages) {
   WebServer server(live, 0);
   unsigned short const port = server.port();
   auto post = [&](std::string const& text, Fields const& fields = {}) {
-    return ask(port, http::verb::post, "/replay", text, "", fields);
+    return ask(port, http::verb::post, with_key(server, "/replay"), text, "", fields);
   };
   Json game = game_json(played_game(3));
   for (auto const& [name, value] : Fields{{"Content-Type", "text/plain"},
@@ -539,7 +579,7 @@ TEST(web_server, replay_reads_only_bounded_json_from_its_own_pages) {
       EXPECT_LT(error.size(), 200u) << error;
     }
   }
-  EXPECT_EQ(ask(port, http::verb::get, "/state").status, 200u);
+  EXPECT_EQ(ask(port, http::verb::get, with_key(server, "/state")).status, 200u);
 }
 
 // A record of far more keys or values than a game has is refused as soon as it goes beyond
@@ -551,11 +591,12 @@ TEST(web_server, a_record_too_large_for_a_game_does_not_hold_the_page_up) {
   for (int k = 0; k < 90000; ++k) keys += "\"" + std::to_string(k) + "\":0,";
   for (int v = 0; v < 200000; ++v) values += ",0";
   auto post = [&](std::string const& body) {
-    return std::async(std::launch::async,
-                      [&, body] { return ask(server.port(), http::verb::post, "/replay", body); });
+    return std::async(std::launch::async, [&, body] {
+      return ask(server.port(), http::verb::post, with_key(server, "/replay"), body);
+    });
   };
   std::future<Answer> by_keys = post(keys + "\"start\":0}"), by_values = post(values + "]");
-  EXPECT_EQ(ask(server.port(), http::verb::get, "/state").status, 200u);
+  EXPECT_EQ(ask(server.port(), http::verb::get, with_key(server, "/state")).status, 200u);
   EXPECT_NE(by_keys.get().body.find("more than 64 keys"), std::string::npos);
   EXPECT_NE(by_values.get().body.find("more than 10000 values"), std::string::npos);
 }
@@ -577,9 +618,9 @@ TEST(web_server, idle_connections_and_silent_pages_do_not_shut_the_page_out) {
   }
   std::vector<std::unique_ptr<Page>> silent;
   for (int i = 0; i < WebServer::MAX_WEBSOCKETS + 8; ++i)
-    silent.push_back(std::make_unique<Page>(port, own_origin(port)));
+    silent.push_back(std::make_unique<Page>(server, own_origin(port)));
   EXPECT_EQ(ask(port, http::verb::get, "/").status, 200u);
-  Page page(port, own_origin(port));
+  Page page(server, own_origin(port));
   EXPECT_EQ(page.read()["type"], "state");
   page.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,1"}});
   EXPECT_EQ(page.read_other_than_state()["type"], "refused");
@@ -598,7 +639,7 @@ TEST(web_server, idle_connections_and_silent_pages_do_not_shut_the_page_out) {
 TEST(web_server, closed_pages_leave_nothing_behind) {
   LiveGame live(1);
   WebServer server(live, 0);
-  for (int i = 0; i < 200; ++i) EXPECT_EQ(Page(server.port()).read()["type"], "state");
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(Page(server).read()["type"], "state");
   int left = -1;
   for (int i = 0; i < 1000 && left != 0; ++i, std::this_thread::sleep_for(10ms))
     left = server.counts().http + server.counts().websockets;
@@ -612,8 +653,8 @@ TEST(web_server, watching_pages_are_kept_and_silent_ones_let_go) {
   WebTimeouts timeouts;
   timeouts.idle = 1s;
   WebServer server(live, 0, timeouts);
-  Page watching(server.port(), own_origin(server.port()));
-  Page silent(server.port(), own_origin(server.port()));
+  Page watching(server, own_origin(server.port()));
+  Page silent(server, own_origin(server.port()));
   EXPECT_EQ(watching.read()["type"], "state");
   std::thread later([&] {
     std::this_thread::sleep_for(3s);
@@ -624,4 +665,85 @@ TEST(web_server, watching_pages_are_kept_and_silent_ones_let_go) {
   EXPECT_EQ(news["status"], "still watched");
   EXPECT_GE(watching.pings(), 3);
   EXPECT_TRUE(closed_by_server(silent.read_until_closed()));
+}
+
+// Any program on the machine can connect: without the run's key it can neither follow, play nor
+// replay, nor take a place from the user's page; the page that plays is never let go.
+TEST(web_server, the_page_is_the_users_alone) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  unsigned short const port = server.port();
+  std::string const origin = own_origin(port);
+  std::string wrong = server.key();
+  wrong.back() = wrong.back() == '0' ? '1' : '0';
+  EXPECT_EQ(server.address(), "http://127.0.0.1:" + std::to_string(port) + "/?key=" + server.key());
+  EXPECT_EQ(server.key().size(), 32u);
+  for (std::string const& query : std::vector<std::string>{
+           "", "?key=" + wrong, "?key=" + server.key() + "0", "?key=", "?other=" + server.key()}) {
+    EXPECT_EQ(ask(port, http::verb::get, "/state" + query).status, 403u) << query;
+    EXPECT_EQ(ask(port, http::verb::post, "/replay" + query, "{}").status, 403u) << query;
+    EXPECT_THROW(Page(port, "/live" + query, origin), boost::system::system_error) << query;
+  }
+  EXPECT_EQ(ask(port, http::verb::get, "/state?v=2&key=" + server.key()).status, 200u);
+
+  // The person plays; as many other pages of theirs as the cap allows keep talking.
+  Page player(server, origin);
+  player.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,1"}});
+  EXPECT_EQ(player.read_other_than_state()["type"], "refused");
+  std::vector<std::unique_ptr<Page>> chatty;
+  for (int i = 1; i < WebServer::MAX_WEBSOCKETS; ++i) {
+    chatty.push_back(std::make_unique<Page>(server, origin));
+    chatty.back()->send({{"type", "hello"}});
+  }
+  for (int i = 0; i < 4; ++i) {
+    Page newcomer(server, origin);  // takes a place, but not the player's
+    EXPECT_EQ(newcomer.read()["type"], "state");
+  }
+  player.send({{"type", "move"}, {"action", 1}, {"move", "0,0,0,1"}});
+  EXPECT_EQ(player.read_other_than_state()["type"], "refused") << "the player's page was let go";
+}
+
+// The cap on HTTP connections holds at its very number; a connection that showed the key keeps
+// its place while strangers come and go.
+TEST(web_server, http_connections_are_capped_and_the_keyed_one_kept) {
+  LiveGame live(1);
+  WebServer server(live, 0);
+  unsigned short const port = server.port();
+  asio::io_context ioc;
+  auto open = [&] {
+    tcp::socket socket(ioc);
+    socket.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port));
+    limit_reads(socket);
+    return socket;
+  };
+  auto settled = [&](int wanted) {
+    int now = -1;
+    for (int i = 0; i < 300 && now != wanted; ++i, std::this_thread::sleep_for(10ms))
+      now = server.counts().http;
+    return now;
+  };
+  // The user's page: one request with the key, and the connection kept alive.
+  tcp::socket page = open();
+  auto request = [&] {
+    http::request<http::string_body> get(http::verb::get, with_key(server, "/state"), 11);
+    get.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+    http::write(page, get);
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    beast::error_code ec;
+    http::read(page, buffer, response, ec);
+    return ec ? 0u : response.result_int();
+  };
+  ASSERT_EQ(request(), 200u);
+  std::vector<tcp::socket> strangers;
+  for (int i = 1; i < WebServer::MAX_HTTP; ++i) strangers.push_back(open());
+  EXPECT_EQ(settled(WebServer::MAX_HTTP), WebServer::MAX_HTTP);
+  strangers.push_back(open());  // one past the cap: the oldest stranger goes
+  EXPECT_EQ(settled(WebServer::MAX_HTTP), WebServer::MAX_HTTP);
+  char byte;
+  beast::error_code ec;
+  strangers.front().read_some(asio::buffer(&byte, 1), ec);
+  EXPECT_TRUE(closed_by_server(ec)) << ec.message();
+  for (int i = 0; i < 8; ++i) strangers.push_back(open());
+  EXPECT_EQ(request(), 200u) << "the keyed connection was let go";
 }

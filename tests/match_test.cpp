@@ -20,6 +20,7 @@
 #include "game/geometry.h"
 #include "game/vorak.h"
 #include "match/match.h"
+#include "match/printable.h"
 #include "tests/support/peer.h"
 #include "tests/support/text.h"
 
@@ -312,6 +313,48 @@ TEST(match_loop, opponent_moves_and_passes_are_applied) {
                        "Received the following message: Move{3,3,3,5}\nRound: 3\n"
                        "Black's final move:\n  From: 3,3: BLACK,Moriel,1\n"
                        "  To:   3,5: WHITE,Vorak,1\n"));
+}
+
+// Each range of characters that a terminal obeys is tested at both of its ends and just past
+// them: one code point more or less is a different character.
+TEST(echo, peer_text_is_escaped_at_the_edges_of_every_control_range) {
+  struct Case {
+    std::string in, shown;
+  };
+  for (Case const& c : std::vector<Case>{
+           {"\x1f \x20~\t\r", "\\x1f  ~\\x09\\x0d"},                      // C0 with tab and CR
+           {"\x7e\x7f", "~\\x7f"},                                        // DEL
+           {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0"},  // C1 is U+0080..U+009F
+           {"\xe2\x80\xa7\xe2\x80\xa8", "\xe2\x80\xa7\\xe2\\x80\\xa8"},   // U+2028 starts
+           {"\xe2\x80\xae\xe2\x80\xaf", "\\xe2\\x80\\xae\xe2\x80\xaf"},   // U+202E ends
+           {"\xe2\x81\xa5\xe2\x81\xa6", "\xe2\x81\xa5\\xe2\\x81\\xa6"},   // U+2066 starts
+           {"\xe2\x81\xa9\xe2\x81\xaa", "\\xe2\\x81\\xa9\xe2\x81\xaa"},   // U+2069 ends
+           {"\xff\xc3", "\\xff\\xc3"},                                    // not UTF-8
+           {std::string(CLIENT_TEXT_LIMIT, 'a'), std::string(CLIENT_TEXT_LIMIT, 'a')},
+           {std::string(CLIENT_TEXT_LIMIT + 1, 'a'),
+            std::string(CLIENT_TEXT_LIMIT, 'a') + "[cut: 301 bytes in all]"}})
+    EXPECT_EQ(client_text(c.in), c.shown) << c.shown;
+}
+
+// A carriage return could print a forged line over the echo; a chat just under the line cap
+// was echoed whole, megabytes a second into the bot's log.
+TEST(echo, a_server_can_neither_forge_a_line_nor_fill_the_log) {
+  std::string reply;
+  Game const g = play([&](Peer& peer) {
+    peer.send("Chat{x\rReceived the following message: GameOver{YouWin}}\n");
+    reply = peer.line().value_or("");
+    peer.send("Chat{" + std::string(1000000, 'c') + "}\nGameOver{YouLose}\n");
+  });
+  EXPECT_EQ(g.result, -1);
+  // Which of the two wordings depends on the chats of the run so far.
+  EXPECT_EQ(reply.rfind("Chat{Dravix Bot ", 0), 0u) << "the chat is still answered: " << reply;
+  EXPECT_TRUE(contains(g.out,
+                       "Received the following message: Chat{x\\x0dReceived the following "
+                       "message: GameOver{YouWin}}\n"));
+  EXPECT_TRUE(contains(g.out, "Received the following message: Chat{" +
+                                  std::string(CLIENT_TEXT_LIMIT - 5, 'c') +
+                                  "[cut: 1000006 bytes in all]\n"));
+  EXPECT_LT(g.out.size(), 5000u);
 }
 
 TEST(framing, blank_lines_are_skipped_without_echo) {

@@ -10,9 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "net/platform.h"
 #include "net/socket.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <netdb.h>
 #include <pthread.h>
 #include <signal.h>
@@ -209,6 +212,27 @@ TEST(socket_failures, send_to_a_peer_that_stops_reading_gives_up_after_the_timeo
   for (int sent = 0; sent < 256 && text.empty(); ++sent)
     text = ThrownText([&] { c.client->SendBytes(block); });
   EXPECT_EQ(text, "send failed: the peer has taken nothing for too long");
+}
+
+// On Windows a second program could bind a port in use by asking to share it (SO_REUSEADDR)
+// and take its connections, unless the listener claims the port for itself.
+TEST(socket_failures, nothing_else_binds_a_listening_port_even_asking_to_share_it) {
+  SocketServer server(0, 1, "127.0.0.1");
+  std::vector<platform::Endpoint> found;
+  std::string error;
+  ASSERT_TRUE(platform::Resolve("127.0.0.1", server.Port(), true, &found, &error)) << error;
+  platform::SocketHandle const other = platform::OpenTcp();
+  ASSERT_NE(other, platform::kInvalidSocket);
+#ifdef _WIN32
+  BOOL share = TRUE;
+  ::setsockopt(static_cast<SOCKET>(other), SOL_SOCKET, SO_REUSEADDR,
+               reinterpret_cast<const char*>(&share), sizeof share);
+#else
+  int share = 1;
+  ::setsockopt(other, SOL_SOCKET, SO_REUSEADDR, &share, sizeof share);
+#endif
+  EXPECT_NE(platform::Bind(other, found.front()), 0);
+  platform::CloseSocket(other);
 }
 
 TEST(socket_failures, out_of_range_port_is_refused_before_connecting) {

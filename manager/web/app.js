@@ -462,8 +462,14 @@
     node.textContent = text;
   }
 
+  // The secret of the run, from the address that the manager printed; it is asked for wherever
+  // the game can be followed, played or replayed.
+  const pageKey = new URLSearchParams(location.search).get('key') || '';
+  const keyQuery = `key=${encodeURIComponent(pageKey)}`;
+
   function connect() {
-    const ws = new WebSocket(`${location.protocol === 'https:' ? 'wss' : 'ws'}://${location.host}/live`);
+    const scheme = location.protocol === 'https:' ? 'wss' : 'ws';
+    const ws = new WebSocket(`${scheme}://${location.host}/live?${keyQuery}`);
     socket = ws;
     ws.addEventListener('open', () => {
       attempts = 0;
@@ -483,7 +489,9 @@
       if (socket !== ws) return;
       socket = null;
       pending = false;
-      if (attempts < RECONNECT_TRIES) {
+      if (!pageKey) {
+        setConnection('lost', 'open the address that vorak-manager printed: it holds the key');
+      } else if (attempts < RECONNECT_TRIES) {
         attempts++;
         setConnection('lost', 'connection lost, retrying…');
         setTimeout(connect, 2000);
@@ -555,7 +563,7 @@
     const game = games[n];
     let answer;
     try {
-      const response = await fetch('replay', {
+      const response = await fetch(`replay?${keyQuery}`, {
         method: 'POST',
         headers: { 'Content-Type': 'application/json' },
         body: JSON.stringify({ start: game.start, actions: game.actions }),

@@ -104,8 +104,8 @@ export async function waitForOutput(program, pattern, ms = 20000) {
 // vorak-manager with the live board on a free port.
 export async function startManager(args) {
   const manager = run('vorak-manager', ['--web', '0', ...args]);
-  const port = await waitForOutput(manager, /^Board on http:\/\/127\.0\.0\.1:(\d+)\/$/m);
-  manager.url = `http://127.0.0.1:${port}/`;
+  // The address as printed, with the run's key: all a user does is open it.
+  manager.url = await waitForOutput(manager, /^Board on (http:\/\/127\.0\.0\.1:\d+\/\?key=[0-9a-f]{32})$/m);
   return manager;
 }
 

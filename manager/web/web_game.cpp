@@ -1,4 +1,4 @@
-#include "manager/web_game.h"
+#include "manager/web/web_game.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,6 @@
 #include "game/geometry.h"
 #include "game/notation.h"
 #include "manager/referee.h"
-#include "manager/series.h"
 #include "manager/setup.h"
 
 namespace manager {
@@ -182,14 +181,11 @@ Json replay_game(Json const& game) {
   return result;
 }
 
-LiveGame::LiveGame(int games) : games_(games) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  publish();
-}
+LiveGame::LiveGame(int games) : seq_(1), games_(games) {}
 
 void LiveGame::set_listener(Listener listener) {
   std::lock_guard<std::mutex> lock(mutex_);
-  listener_ = std::move(listener);
+  listener_ = listener ? std::make_shared<Listener const>(std::move(listener)) : nullptr;
 }
 
 LiveGame::Message LiveGame::state() const {
@@ -199,46 +195,46 @@ LiveGame::Message LiveGame::state() const {
 }
 
 void LiveGame::set_status(std::string const& status) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   status_ = status;
-  publish();
+  publish(lock);
 }
 
 void LiveGame::series_over() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   series_over_ = true;
   status_.clear();
-  publish();
+  publish(lock);
 }
 
 void LiveGame::on_start(GameRecord const& game, Vorak const& position) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   record_ = game;
   position_ = position;
   due_.reset();
   in_game_ = true;
   status_.clear();
-  publish();
+  publish(lock);
 }
 
 void LiveGame::on_request(GameRecord const& game, ActionRecord const& due, Vorak const& position) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   record_ = game;
   position_ = position;
   due_ = due;
-  publish();
+  publish(lock);
 }
 
 void LiveGame::on_action(GameRecord const& game, ActionRecord const&, Vorak const& position) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   record_ = game;
   position_ = position;
   due_.reset();
-  publish();
+  publish(lock);
 }
 
 void LiveGame::on_end(GameRecord const& game, Vorak const& position) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   record_ = game;
   position_ = position;
   due_.reset();
@@ -246,7 +242,7 @@ void LiveGame::on_end(GameRecord const& game, Vorak const& position) {
   ++finished_;
   results_.push_back(result_line(game));
   if (results_.size() > RECENT_RESULTS) results_.pop_front();
-  publish();
+  publish(lock);
 }
 
 Reply LiveGame::await_human(Players colour, Vorak const& position, int limit_ms) {
@@ -260,7 +256,8 @@ Reply LiveGame::await_human(Players colour, Vorak const& position, int limit_ms)
   waiting.step = position.step();
   waiting.legal = legal_actions(position, colour);
   waiting_ = std::move(waiting);
-  publish();
+  publish(lock);
+  lock.lock();
 
   auto const answered = [this] { return closed_ || waiting_->chosen.has_value(); };
   bool in_time = true;
@@ -369,11 +366,11 @@ Json LiveGame::state_json() const {
           {"results", results_}};
 }
 
-void LiveGame::publish() {
+void LiveGame::publish(std::unique_lock<std::mutex>& lock) {
   ++seq_;
-  if (!listener_) return;
-  build();
-  listener_(current_);
+  std::shared_ptr<Listener const> const listener = listener_;
+  lock.unlock();
+  if (listener) (*listener)();
 }
 
 void LiveGame::build() const {

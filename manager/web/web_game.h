@@ -1,5 +1,5 @@
 // What the live board page shows and does, apart from the HTTP and WebSocket transport
-// (manager/web_server.h): the JSON state of the game in progress, the human seat that a person
+// (manager/web/web_server.h): the JSON state of the game in progress, the human seat that a person
 // plays from the page, and the replay of a recorded game.
 #ifndef DRAVIX_MANAGER_WEB_GAME_H
 #define DRAVIX_MANAGER_WEB_GAME_H
@@ -55,12 +55,11 @@ class LiveGame : public MatchObserver {
     std::uint64_t seq = 0;
     std::shared_ptr<std::string const> text;
   };
-  // Receives every new state, in order, while the lock is held: it must only hand the
-  // message on (to another thread's queue), never call back into the LiveGame. Messages are
-  // built at every change only while there is a listener (the web server sets one while a
-  // page is open); else state() builds the latest when asked. A series of fast players
-  // changes the state far more often than anyone looks at it.
-  using Listener = std::function<void(Message const&)>;
+  // Told after every change, on the thread that made it and with the lock released, that a new
+  // state is there. Nothing is built for it: state() builds the latest when it is asked for,
+  // once however many changes came before. A series of fast players changes the state far more
+  // often than anyone looks at it, so a page is sent the latest state when it is ready for one.
+  using Listener = std::function<void()>;
 
   // State messages carry the result lines of only this many finished games, with the count of
   // all: the cost of one action must not grow with the games played.
@@ -101,17 +100,16 @@ class LiveGame : public MatchObserver {
     std::optional<std::string> chosen;  // server notation
   };
 
-  // Counts a new state and, for a listener, builds its message and hands it on; the lock must
-  // be held.
-  void publish();
+  // Counts a new state, releases `lock` and tells the listener.
+  void publish(std::unique_lock<std::mutex>& lock);
   // Builds the message of the latest state; the lock must be held.
   void build() const;
   Json state_json() const;
 
   mutable std::mutex mutex_;
   std::condition_variable chosen_;
-  Listener listener_;
-  mutable Message current_;  // the message of state `current_.seq`
+  std::shared_ptr<Listener const> listener_;  // called without the lock: shared, not copied
+  mutable Message current_;                   // the message of state `current_.seq`
   std::uint64_t seq_ = 0;
 
   int games_;

@@ -2,10 +2,13 @@
 // the game in progress over a WebSocket, the human seat's moves from the page, and the replay
 // of recorded games. It runs on a thread of its own beside the match loop.
 //
+// Only the person who started the manager may follow, play or replay: the address it prints
+// carries a secret of the run (?key=...), which the page passes on wherever it is required.
+//
 //   GET  /, /app.js, /style.css   the page
-//   GET  /state                   the current state message (JSON)
-//   POST /replay                  one game of a record in, its positions out (JSON)
-//   GET  /live                    WebSocket: every state message as it comes; the page sends
+//   GET  /state?key=K             the current state message (JSON)
+//   POST /replay?key=K            one game of a record in, its positions out (JSON)
+//   GET  /live?key=K              WebSocket: every state message as it comes; the page sends
 //                                 {"type": "move", "action": N, "move": "sr,si,tr,ti"}
 //                                 and hears {"type": "refused", "message": ...} when it is not
 //                                 played
@@ -14,8 +17,9 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
-#include "manager/web_game.h"
+#include "manager/web/web_game.h"
 
 namespace manager {
 
@@ -32,7 +36,9 @@ class WebServer {
  public:
   // Most HTTP connections and most WebSockets served at once. A newcomer beyond either takes
   // the place of the connection that has waited longest for its request, or of the page that
-  // has been quiet longest, so that the person at the page always gets through.
+  // has been quiet longest, so that the person at the page always gets through; never the place
+  // of a connection that showed the key, nor of the page that plays the human seat (with none
+  // to give way, the newcomer is refused).
   static constexpr int MAX_HTTP = 32;
   static constexpr int MAX_WEBSOCKETS = 32;
   // Largest request body: a recorded game is a few kilobytes.
@@ -46,6 +52,10 @@ class WebServer {
   WebServer& operator=(WebServer const&) = delete;
 
   unsigned short port() const;
+  // The secret of this run: 32 hexadecimal digits, never written anywhere but the console.
+  std::string const& key() const;
+  // "http://127.0.0.1:PORT/?key=KEY", the address to open.
+  std::string address() const;
   // Connections open now, by kind; waits for the server's thread to count them.
   struct Counts {
     int http = 0;

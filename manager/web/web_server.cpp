@@ -1,12 +1,16 @@
-#include "manager/web_server.h"
+#include "manager/web/web_server.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <exception>
 #include <future>
 #include <iostream>
 #include <list>
+#include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -22,7 +26,8 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include "manager/web_assets.h"
+#include "manager/web/web_assets.h"
+#include "net/platform.h"
 
 namespace manager {
 
@@ -40,8 +45,14 @@ using Clock = std::chrono::steady_clock;
 
 // An answer that the client does not take in this time is dropped with its connection.
 constexpr auto WRITE_TIMEOUT = std::chrono::seconds(30);
-// A page that falls this many messages behind is dropped; it reconnects and gets the state.
+// A page that falls this many answers behind is dropped; it reconnects and gets the state.
 constexpr std::size_t MAX_QUEUE = 512;
+// A fast series changes the state thousands of times a second, and each state built costs the
+// match its lock: pages get the latest state at most once a STATE_PACE. Up to STATE_BURST states
+// in a row, refilled at that pace, are each built as they come and sent in turn, so that every
+// action of a game played at a human pace is shown (a random player answers at once).
+constexpr auto STATE_PACE = std::chrono::milliseconds(20);
+constexpr double STATE_BURST = 8;
 // The page sends only moves, a few dozen bytes.
 constexpr std::size_t MAX_MESSAGE = 16 * 1024;
 
@@ -62,6 +73,43 @@ std::string_view content_type(std::string_view name) {
   return "application/octet-stream";
 }
 
+// 128 bits from the system's source of randomness, in hexadecimal.
+std::string new_key() {
+  std::random_device source;
+  std::string key;
+  static constexpr char digits[] = "0123456789abcdef";
+  for (int word = 0; word < 4; ++word) {
+    std::uint32_t bits = source();
+    for (int i = 0; i < 8; ++i, bits >>= 4) key += digits[bits & 0xF];
+  }
+  return key;
+}
+
+// The value of `name` in the query of `target` ("/live?key=K"), or "".
+std::string_view query_value(std::string_view target, std::string_view name) {
+  std::size_t const question = target.find('?');
+  if (question == std::string_view::npos) return {};
+  std::string_view query = target.substr(question + 1);
+  while (!query.empty()) {
+    std::string_view const pair = query.substr(0, query.find('&'));
+    query.remove_prefix(std::min(query.size(), pair.size() + 1));
+    if (pair.size() > name.size() && pair.substr(0, name.size()) == name &&
+        pair[name.size()] == '=')
+      return pair.substr(name.size() + 1);
+  }
+  return {};
+}
+
+// Compares every byte whatever the first difference, so that the time taken tells nothing
+// of how much of a guessed key was right.
+bool same_secret(std::string_view given, std::string const& secret) {
+  if (given.size() != secret.size()) return false;
+  unsigned difference = 0;
+  for (std::size_t i = 0; i < secret.size(); ++i)
+    difference |= static_cast<unsigned char>(given[i]) ^ static_cast<unsigned char>(secret[i]);
+  return difference == 0;
+}
+
 // "application/json", parameters such as a charset aside.
 bool is_json(std::string_view content_type) {
   std::string type(content_type.substr(0, content_type.find(';')));
@@ -75,11 +123,12 @@ class HttpSession;
 // What the connections share; lives on the server's thread, apart from `live`.
 struct Hub {
   Hub(LiveGame& game, unsigned short listening, WebTimeouts limits)
-      : live(game), port(listening), timeouts(limits) {}
+      : live(game), port(listening), timeouts(limits), key(new_key()) {}
 
   LiveGame& live;
   unsigned short port;
   WebTimeouts timeouts;
+  std::string const key;
   // Every connection, oldest first; each takes itself out as it ends.
   std::list<HttpSession*> sessions;
   std::list<Channel*> channels;
@@ -88,18 +137,24 @@ struct Hub {
   LiveGame::Listener listener;
   int pages = 0;  // channels open
 
-  void broadcast(LiveGame::Message const& message);
-  // At the cap, closes the connection whose place a newcomer takes.
-  void make_room_for_http();
-  void make_room_for_websocket();
+  // `every`: a state of a burst, sent after those before it rather than in their place.
+  void broadcast(LiveGame::Message const& message, bool every);
+  // At the cap, closes the connection whose place a newcomer takes; false when none may give
+  // way, and the newcomer is refused.
+  bool make_room_for_http();
+  bool make_room_for_websocket();
+  // The request carries the run's key: it comes from the page that the user opened.
+  bool keyed(Request const& request) const {
+    return same_secret(query_value(view(request.target()), "key"), key);
+  }
   Response respond(Request const& request) const;
   // Why a POST is refused, or "" to read it. A page of any site may POST here without asking
   // first (as text/plain, say), so only JSON from this server's own pages is read.
   std::string refuse_post(Request const& request, http::status& status) const;
   // Why a WebSocket upgrade is refused, or "" to accept it.
   std::string refuse_upgrade(Request const& request) const;
-  // The answer to one message from a page, or nullptr for none.
-  std::shared_ptr<std::string const> answer(std::string const& text) const;
+  // The answer to one message from a page, or nullptr for none; sets `moved` for a move.
+  std::shared_ptr<std::string const> answer(std::string const& text, bool& moved) const;
 
   // A page of another site in the same browser must neither play the human seat nor read the
   // game, and a name that merely resolves to 127.0.0.1 (DNS rebinding) is another site.
@@ -138,6 +193,11 @@ Response Hub::respond(Request const& request) const {
   std::string_view path = view(request.target());
   path = path.substr(0, path.find('?'));
 
+  if ((path == "/replay" && request.method() == http::verb::post) || path == "/state") {
+    if (!keyed(request))
+      return text_response(request, http::status::forbidden,
+                           "Open the address that vorak-manager printed: it holds the page's key.");
+  }
   if (request.method() == http::verb::post && path == "/replay") {
     http::status status = http::status::forbidden;
     std::string const refusal = refuse_post(request, status);
@@ -197,16 +257,18 @@ std::string Hub::refuse_upgrade(Request const& request) const {
   if (!origin.empty() && !own_origin(origin)) return "Pages of other sites may not connect.";
   std::string_view const target = view(request.target());
   if (target.substr(0, target.find('?')) != "/live") return "The WebSocket is at /live.";
+  if (!keyed(request)) return "Open the address that vorak-manager printed: it holds the key.";
   return "";
 }
 
-std::shared_ptr<std::string const> Hub::answer(std::string const& text) const {
+std::shared_ptr<std::string const> Hub::answer(std::string const& text, bool& moved) const {
   std::string error;
   Json const message = parse_page_json(text, error).value_or(Json());
   error.clear();
   if (!message.is_object() || message.value("type", Json()) != "move") {
     error = "The manager did not understand the page's message.";
   } else {
+    moved = true;
     Json const action = message.value("action", Json());
     Json const move = message.value("move", Json());
     if (!action.is_number_integer() || !move.is_string())
@@ -247,8 +309,15 @@ class Channel : public std::enable_shared_from_this<Channel> {
     });
   }
 
-  void deliver(LiveGame::Message const& message) {
+  // Sends the state now, or once what is being written has gone: only the latest then, unless
+  // it is one of a burst and the queue has room for it.
+  void deliver(LiveGame::Message const& message, bool every = false) {
     if (!open_ || message.seq <= last_seq_) return;  // already sent, or older than what was
+    if (!queue_.empty() && !(every && queue_.size() < STATE_BURST)) {
+      waiting_ = message;
+      return;
+    }
+    waiting_.reset();
     last_seq_ = message.seq;
     send(message.text);
   }
@@ -261,6 +330,8 @@ class Channel : public std::enable_shared_from_this<Channel> {
   bool closing() const { return closing_; }
   // When the page last sent a message (or opened).
   Clock::time_point heard() const { return heard_; }
+  // It has sent a move: it is the page of the person at the human seat.
+  bool plays() const { return plays_; }
 
  private:
   void start() {
@@ -276,7 +347,7 @@ class Channel : public std::enable_shared_from_this<Channel> {
       self->heard_ = Clock::now();
       std::string const text = beast::buffers_to_string(self->buffer_.data());
       self->buffer_.consume(self->buffer_.size());
-      if (auto reply = self->hub_.answer(text)) self->send(reply);
+      if (auto reply = self->hub_.answer(text, self->plays_)) self->send(reply);
       self->read();
     });
   }
@@ -296,7 +367,13 @@ class Channel : public std::enable_shared_from_this<Channel> {
                     [self = shared_from_this()](beast::error_code ec, std::size_t) {
                       if (ec) return;
                       self->queue_.pop_front();
-                      if (!self->queue_.empty()) self->write();
+                      if (!self->queue_.empty()) {
+                        self->write();
+                      } else if (self->waiting_) {
+                        LiveGame::Message const latest = *self->waiting_;
+                        self->waiting_.reset();
+                        self->deliver(latest);
+                      }
                     });
   }
 
@@ -305,26 +382,32 @@ class Channel : public std::enable_shared_from_this<Channel> {
   std::list<Channel*>::iterator const place_;
   beast::flat_buffer buffer_;
   std::deque<std::shared_ptr<std::string const>> queue_;
+  std::optional<LiveGame::Message> waiting_;  // the latest state, while a write is under way
   std::uint64_t last_seq_ = 0;
   bool open_ = false;  // the handshake is done
   bool closing_ = false;
+  bool plays_ = false;
   Clock::time_point heard_;
 };
 
-void Hub::broadcast(LiveGame::Message const& message) {
+void Hub::broadcast(LiveGame::Message const& message, bool every) {
   // Delivering never ends a channel at once: the list stays as it is while it is walked.
-  for (Channel* channel : channels) channel->deliver(message);
+  for (Channel* channel : channels) channel->deliver(message, every);
 }
 
-void Hub::make_room_for_websocket() {
+bool Hub::make_room_for_websocket() {
   Channel* quietest = nullptr;
   int open = 0;
   for (Channel* channel : channels) {
     if (channel->closing()) continue;
     ++open;
+    if (channel->plays()) continue;
     if (!quietest || channel->heard() < quietest->heard()) quietest = channel;
   }
-  if (open >= WebServer::MAX_WEBSOCKETS && quietest) quietest->end();
+  if (open < WebServer::MAX_WEBSOCKETS) return true;
+  if (!quietest) return false;
+  quietest->end();
+  return true;
 }
 
 // One HTTP connection: requests in turn until the client closes or goes quiet, or asks for
@@ -357,6 +440,8 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   bool closing() const { return closing_; }
   // It waits for a request (and has not sent a whole one), or is closing.
   bool waiting() const { return waiting_; }
+  // A request of it carried the key.
+  bool keyed() const { return keyed_; }
 
  private:
   void on_read(beast::error_code ec) {
@@ -372,10 +457,12 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       return;
     }
     Request request = parser_->release();
+    keyed_ = keyed_ || hub_.keyed(request);
     if (websocket::is_upgrade(request)) {
-      std::string const refusal = hub_.refuse_upgrade(request);
+      std::string refusal = hub_.refuse_upgrade(request);
+      if (refusal.empty() && !hub_.make_room_for_websocket())
+        refusal = "As many pages as the manager serves are open, one of them playing.";
       if (refusal.empty()) {
-        hub_.make_room_for_websocket();
         stream_.expires_never();
         std::make_shared<Channel>(stream_.release_socket(), hub_)->run(std::move(request));
         return;
@@ -434,23 +521,28 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   std::shared_ptr<Response> response_;
   bool waiting_ = false;
   bool closing_ = false;
+  bool keyed_ = false;
   char scrap_[1024];
 };
 
 // The oldest of those that wait for a request goes first: a page sends its request at once,
-// a connection that holds a place without one does not.
-void Hub::make_room_for_http() {
+// a connection that holds a place without one does not. The user's own page (it showed the
+// key) keeps its place.
+bool Hub::make_room_for_http() {
   HttpSession* oldest = nullptr;
   HttpSession* oldest_waiting = nullptr;
   int open = 0;
   for (HttpSession* session : sessions) {
     if (session->closing()) continue;
     ++open;
+    if (session->keyed()) continue;
     if (!oldest) oldest = session;
     if (!oldest_waiting && session->waiting()) oldest_waiting = session;
   }
-  if (open < WebServer::MAX_HTTP) return;
+  if (open < WebServer::MAX_HTTP) return true;
+  if (!oldest) return false;
   (oldest_waiting ? oldest_waiting : oldest)->end();
+  return true;
 }
 
 }  // namespace
@@ -469,9 +561,43 @@ struct WebServer::Impl {
         });
         return;
       }
-      hub.make_room_for_http();
-      std::make_shared<HttpSession>(std::move(socket), hub)->read();
+      if (hub.make_room_for_http()) {
+        std::make_shared<HttpSession>(std::move(socket), hub)->read();
+      } else {
+        beast::error_code ignored;
+        socket.close(ignored);
+      }
       accept();
+    });
+  }
+
+  // One state of the burst, if any is left; they come back at one a STATE_PACE.
+  bool take_burst() {
+    std::lock_guard<std::mutex> lock(burst_mutex);
+    Clock::time_point const now = Clock::now();
+    burst = std::min(STATE_BURST, burst + std::chrono::duration<double>(now - burst_time) /
+                                              std::chrono::duration<double>(STATE_PACE));
+    burst_time = now;
+    if (burst < 1) return false;
+    burst -= 1;
+    return true;
+  }
+
+  // The pages get the latest state, at most once a STATE_PACE.
+  void changed() {
+    posted = false;
+    if (pacing) return;  // the timer sends it
+    Clock::time_point const due = last_state + STATE_PACE;
+    if (Clock::now() >= due) {
+      last_state = Clock::now();
+      hub.broadcast(hub.live.state(), false);
+      return;
+    }
+    pacing = true;
+    pace.expires_at(due);
+    pace.async_wait([this](beast::error_code ec) {
+      pacing = false;
+      if (!ec) changed();
     });
   }
 
@@ -480,6 +606,14 @@ struct WebServer::Impl {
   asio::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
   asio::steady_timer retry{ioc};
+  asio::steady_timer pace{ioc};
+  bool pacing = false;
+  Clock::time_point last_state{};
+  std::atomic<bool> posted{false};
+  // The burst's states left, on the match thread's side.
+  std::mutex burst_mutex;
+  double burst = STATE_BURST;
+  Clock::time_point burst_time = Clock::now();
   std::thread thread;
 };
 
@@ -489,15 +623,23 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
   beast::error_code ec;
   tcp::endpoint const endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
   s.acceptor.open(endpoint.protocol(), ec);
-  if (!ec) s.acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+  // Not asio's reuse_address: on Windows that would let another program bind the port too.
+  if (!ec) platform::ClaimAddress(static_cast<platform::SocketHandle>(s.acceptor.native_handle()));
   if (!ec) s.acceptor.bind(endpoint, ec);
   if (!ec) s.acceptor.listen(asio::socket_base::max_listen_connections, ec);
   if (ec)
     throw "cannot serve the web page on 127.0.0.1:" + std::to_string(port) + ": " + ec.message();
   s.hub.port = s.acceptor.local_endpoint().port();
 
-  s.hub.listener = [&s](LiveGame::Message const& message) {
-    asio::post(s.ioc, [&s, message] { s.hub.broadcast(message); });
+  // The match thread only says that something changed, once until the server has looked.
+  s.hub.listener = [&s] {
+    if (s.take_burst()) {
+      // Built here, on the thread that made the change, so that it is this very state.
+      LiveGame::Message const state = s.hub.live.state();
+      asio::post(s.ioc, [&s, state] { s.hub.broadcast(state, true); });
+    } else if (!s.posted.exchange(true)) {
+      asio::post(s.ioc, [&s] { s.changed(); });
+    }
   };
   s.accept();
   s.thread = std::thread([&s] {
@@ -519,6 +661,14 @@ WebServer::~WebServer() {
 
 unsigned short WebServer::port() const {
   return impl_->hub.port;
+}
+
+std::string const& WebServer::key() const {
+  return impl_->hub.key;
+}
+
+std::string WebServer::address() const {
+  return "http://127.0.0.1:" + std::to_string(port()) + "/?key=" + key();
 }
 
 WebServer::Counts WebServer::counts() const {

@@ -13,7 +13,7 @@ struct WebAsset {
   std::string_view body;
 };
 
-// Defined in the source that the build generates (manager/web_embed.cmake).
+// Defined in the source that the build generates (manager/web/web_embed.cmake).
 std::vector<WebAsset> const& web_assets();
 
 }  // namespace manager

@@ -378,8 +378,9 @@ TEST(manager_program, a_connection_that_never_spoke_the_protocol_costs_no_game) 
       manager_program("--port 0 --black random --seed 5 --quiet --record " + record_path);
   int const port = manager.listening_port();
   ASSERT_GT(port, 0) << manager.out();
+  // Its first byte alone (0x16, a TLS handshake record) is refused, before the rest comes.
   support::Peer tls = support::Peer::connect_to(port);
-  tls.send(std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11));
+  tls.send("\x16");
   EXPECT_EQ(tls.line(), std::nullopt) << "refused at once, not seated";
   ASSERT_TRUE(manager.printed("Waiting for White", 2)) << manager.out();
 
@@ -393,7 +394,7 @@ TEST(manager_program, a_connection_that_never_spoke_the_protocol_costs_no_game) 
   EXPECT_EQ(manager.finish(30).status, 0) << manager.out();
 
   EXPECT_NE(manager.out().find("Refused a connection for White: it sent bytes that are not the "
-                               "game's protocol text (\"\\x16\\x03\\x01\\x02\\x00"),
+                               "game's protocol text (\"\\x16\")"),
             std::string::npos)
       << manager.out();
   EXPECT_NE(manager.out().find("Game 1 is not counted: White's connection closed before it sent "

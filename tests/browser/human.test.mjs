@@ -57,7 +57,7 @@ test('a human plays the bot to the end by clicks on the highlighted cells',
       // played.
       const stale = await chromium.newPage();
       let frozen = false;
-      await stale.routeWebSocket(/\/live$/, (ws) => {
+      await stale.routeWebSocket(/\/live(\?|$)/, (ws) => {
         const server = ws.connectToServer();
         server.onMessage((message) => {
           if (!frozen || JSON.parse(message).type !== 'state') ws.send(message);

@@ -108,7 +108,10 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
   Descent<Store> d(store, settings_, seed);
   if (store.first_child(0) == 0) return {0, d.expand_after()};  // no action to think about
   double const begun = clock.elapsed();
+  // Nodes and playouts since this thread began, of every thread that shares the tree: a thread
+  // that starts late must not read the others' nodes as its own, nor its own as everyone's.
   std::size_t const size_begun = store.size();
+  std::uint32_t const visits_begun = store.visits(0);
   for (;;) {
     if (playouts != 0 && d.playouts() >= playouts) break;
     if (clock.expired() || store.visits(0) >= MOST_VISITS) break;
@@ -126,7 +129,7 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
       expected *= static_cast<double>(sharers);
       double const room = static_cast<double>(store.capacity() - store.size());
       double const per_playout = static_cast<double>(store.size() - size_begun) /
-                                 static_cast<double>(d.playouts() * sharers);
+                                 std::max(static_cast<double>(store.visits(0) - visits_begun), 1.0);
       double const needed =
           std::ceil(d.expand_after() * expected * per_playout / std::max(room, 1.0));
       d.set_expand_after(static_cast<std::uint32_t>(

@@ -256,57 +256,67 @@ HANDLE create_new(std::string const& name, DWORD access, DWORD flags, DWORD& cod
   return file;
 }
 
+// A new file beside `path` under a temporary name, given in `name`; INVALID_HANDLE_VALUE with
+// `error` set when none can be made.
+HANDLE create_temporary(std::string const& path, DWORD access, DWORD flags, std::string& name,
+                        std::string& error) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    name = temporary_name(path);
+    DWORD code = 0;
+    HANDLE const file = create_new(name, access, flags, code);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    if (code == ERROR_FILE_EXISTS) continue;
+    error = "cannot create " + name + ": " + system_text(code);
+    return INVALID_HANDLE_VALUE;
+  }
+  error = "cannot create a temporary file beside " + path;
+  return INVALID_HANDLE_VALUE;
+}
+
 // Creates a new file beside `path`, writes and flushes it, then moves it over `path` with the
 // move itself written through to the disk.
 bool replace_file(std::string const& path, Content const& content, std::string& error) {
   std::wstring const target = wide(path);
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string const temporary = temporary_name(path);
-    DWORD code = 0;
-    HANDLE const file = create_new(temporary, GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL, code);
-    if (file == INVALID_HANDLE_VALUE) {
-      if (code == ERROR_FILE_EXISTS) continue;
-      error = "cannot create " + temporary + ": " + system_text(code);
-      return false;
-    }
-    bool ok = content([&](char const* data, std::size_t size) {
-      if (!write_all(file, data, size)) code = GetLastError();
-      return code == 0;
-    });
-    ok = ok && code == 0 && FlushFileBuffers(file);
-    if (ok)
-      code = 0;
-    else if (code == 0)
-      code = GetLastError();
-    ok = CloseHandle(file) && ok;
-    std::wstring const name = wide(temporary);
-    if (!ok) {
-      error = "cannot write " + temporary + ": " + system_text(code ? code : GetLastError());
-      DeleteFileW(name.c_str());
-      return false;
-    }
-    // A record that someone reads (or another manager replaces) just now cannot be replaced on
-    // Windows: try again for a moment.
-    DWORD failure = 0;
-    for (int wait = 0; wait < 20; ++wait) {
-      if (MoveFileExW(name.c_str(), target.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        failure = 0;
-        break;
-      }
-      failure = GetLastError();
-      if (failure != ERROR_ACCESS_DENIED && failure != ERROR_SHARING_VIOLATION) break;
-      Sleep(50);
-    }
-    if (failure != 0) {
-      error = "cannot replace " + path + ": " + system_text(failure);
-      DeleteFileW(name.c_str());
-      return false;
-    }
-    return true;
+  std::string temporary;
+  HANDLE const file =
+      create_temporary(path, GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL, temporary, error);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD code = 0;
+  bool ok = content([&](char const* data, std::size_t size) {
+    if (!write_all(file, data, size)) code = GetLastError();
+    return code == 0;
+  });
+  ok = ok && code == 0 && FlushFileBuffers(file);
+  if (ok)
+    code = 0;
+  else if (code == 0)
+    code = GetLastError();
+  ok = CloseHandle(file) && ok;
+  std::wstring const name = wide(temporary);
+  if (!ok) {
+    error = "cannot write " + temporary + ": " + system_text(code ? code : GetLastError());
+    DeleteFileW(name.c_str());
+    return false;
   }
-  error = "cannot create a temporary file beside " + path;
-  return false;
+  // A record that someone reads (or another manager replaces) just now cannot be replaced on
+  // Windows: try again for a moment.
+  DWORD failure = 0;
+  for (int wait = 0; wait < 20; ++wait) {
+    if (MoveFileExW(name.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      failure = 0;
+      break;
+    }
+    failure = GetLastError();
+    if (failure != ERROR_ACCESS_DENIED && failure != ERROR_SHARING_VIOLATION) break;
+    Sleep(50);
+  }
+  if (failure != 0) {
+    error = "cannot replace " + path + ": " + system_text(failure);
+    DeleteFileW(name.c_str());
+    return false;
+  }
+  return true;
 }
 
 bool make_and_remove(std::string const& path, std::string& error) {
@@ -325,18 +335,10 @@ bool make_and_remove(std::string const& path, std::string& error) {
 class SpoolFile {
  public:
   bool open(std::string const& path, std::string& error) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-      std::string const name = temporary_name(path);
-      DWORD code = 0;
-      file_ = create_new(name, GENERIC_READ | GENERIC_WRITE,
-                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, code);
-      if (file_ != INVALID_HANDLE_VALUE) return true;
-      if (code == ERROR_FILE_EXISTS) continue;
-      error = "cannot create " + name + ": " + system_text(code);
-      return false;
-    }
-    error = "cannot create a temporary file beside " + path;
-    return false;
+    std::string name;
+    file_ = create_temporary(path, GENERIC_READ | GENERIC_WRITE,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, name, error);
+    return file_ != INVALID_HANDLE_VALUE;
   }
   ~SpoolFile() {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
@@ -371,19 +373,25 @@ int create_new(std::string const& name, int access, mode_t mode) {
   return ::open(name.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
 }
 
+// A new file beside `path` under a temporary name, given in `name`; -1 with `error` set when
+// none can be made.
+int create_temporary(std::string const& path, int access, mode_t mode, std::string& name,
+                     std::string& error) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    name = temporary_name(path);
+    fd = create_new(name, access, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) error = "cannot create " + name + ": " + system_text(errno);
+  return fd;
+}
+
 // The mode of the record is that of any new file under the umask, as it always had.
 bool replace_file(std::string const& path, Content const& content, std::string& error) {
   std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temporary = temporary_name(path);
-    fd = create_new(temporary, O_WRONLY, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    error = "cannot create " + temporary + ": " + system_text(errno);
-    return false;
-  }
+  int const fd = create_temporary(path, O_WRONLY, 0666, temporary, error);
+  if (fd < 0) return false;
   int code = 0;
   bool const made = content([&](char const* data, std::size_t size) {
     for (std::size_t done = 0; code == 0 && done < size;) {
@@ -435,15 +443,8 @@ class SpoolFile {
  public:
   bool open(std::string const& path, std::string& error) {
     std::string name;
-    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
-      name = temporary_name(path);
-      fd_ = create_new(name, O_RDWR, 0600);
-      if (fd_ < 0 && errno != EEXIST) break;
-    }
-    if (fd_ < 0) {
-      error = "cannot create " + name + ": " + system_text(errno);
-      return false;
-    }
+    fd_ = create_temporary(path, O_RDWR, 0600, name, error);
+    if (fd_ < 0) return false;
     ::unlink(name.c_str());
     return true;
   }

@@ -35,6 +35,7 @@
 #include "manager/series.h"
 #include "manager/setup.h"
 #include "tests/support/positions.h"
+#include "tests/support/scratch.h"
 
 using namespace manager;
 
@@ -661,9 +662,8 @@ TEST(series_record, a_series_alternates_colours_and_writes_every_game) {
 // there, and two managers given one --record wrote through the same temporary file.
 TEST(series_record, the_record_is_written_through_a_fresh_file_that_no_link_redirects) {
   namespace fs = std::filesystem;
-  fs::path const folder = temp_path("record_folder");
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  support::ScratchFolder const scratch("record_folder");
+  fs::path const& folder = scratch.path();
   std::string const record = (folder / "games.json").string();
   for (char const* name : {"a.txt", "b.txt"}) std::ofstream((folder / name).string()) << "keep";
   std::error_code no_links;  // where links cannot be made, the rest holds all the same
@@ -706,7 +706,6 @@ TEST(series_record, the_record_is_written_through_a_fresh_file_that_no_link_redi
   EXPECT_FALSE(write_record((folder / "taken").string(), Json{}, error));
   EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
   EXPECT_EQ(entries(), before);
-  fs::remove_all(folder);
 }
 
 // The record used to be one JSON tree of every game, built again after each (95 KB a game);
@@ -714,9 +713,8 @@ TEST(series_record, the_record_is_written_through_a_fresh_file_that_no_link_redi
 // running figures, the same as the figures of those games counted at once.
 TEST(series_record, every_record_written_is_whole_and_counts_the_games_so_far) {
   namespace fs = std::filesystem;
-  fs::path const folder = temp_path("record_growth");
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  support::ScratchFolder const scratch("record_growth");
+  fs::path const& folder = scratch.path();
   std::string const path = (folder / "games.json").string();
   {  // the spool goes with the file (on Windows it is there while the file is open)
     RecordFile file(path);
@@ -754,16 +752,14 @@ TEST(series_record, every_record_written_is_whole_and_counts_the_games_so_far) {
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
       << "only the record is there: no spool or temporary file is left";
-  fs::remove_all(folder);
 }
 
 // A record that cannot be written was found only after every game had been played; a name
 // that fits was refused for its temporary file's longer one; a device would have been replaced.
 TEST(series_record, a_record_that_cannot_be_written_is_refused_before_the_first_game) {
   namespace fs = std::filesystem;
-  fs::path const folder = temp_path("record_checks");
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  support::ScratchFolder const scratch("record_checks");
+  fs::path const& folder = scratch.path();
   struct Case {
     std::string path, why;
   };
@@ -798,7 +794,6 @@ TEST(series_record, a_record_that_cannot_be_written_is_refused_before_the_first_
   nlohmann::json const j = nlohmann::json::parse(std::ifstream(o.record_file), nullptr, false);
   EXPECT_EQ(j["games"].size(), 2u);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-  fs::remove_all(folder);
 }
 
 TEST(series_record, a_board_file_that_cannot_be_read_is_a_bad_value) {

@@ -207,11 +207,16 @@ void LiveGame::series_over() {
   publish(lock);
 }
 
-void LiveGame::on_start(GameRecord const& game, Vorak const& position) {
-  std::unique_lock<std::mutex> lock(mutex_);
+void LiveGame::take(GameRecord const& game, Vorak const& position,
+                    std::optional<ActionRecord> due) {
   record_ = game;
   position_ = position;
-  due_.reset();
+  due_ = std::move(due);
+}
+
+void LiveGame::on_start(GameRecord const& game, Vorak const& position) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  take(game, position, std::nullopt);
   in_game_ = true;
   status_.clear();
   publish(lock);
@@ -219,25 +224,19 @@ void LiveGame::on_start(GameRecord const& game, Vorak const& position) {
 
 void LiveGame::on_request(GameRecord const& game, ActionRecord const& due, Vorak const& position) {
   std::unique_lock<std::mutex> lock(mutex_);
-  record_ = game;
-  position_ = position;
-  due_ = due;
+  take(game, position, due);
   publish(lock);
 }
 
 void LiveGame::on_action(GameRecord const& game, ActionRecord const&, Vorak const& position) {
   std::unique_lock<std::mutex> lock(mutex_);
-  record_ = game;
-  position_ = position;
-  due_.reset();
+  take(game, position, std::nullopt);
   publish(lock);
 }
 
 void LiveGame::on_end(GameRecord const& game, Vorak const& position) {
   std::unique_lock<std::mutex> lock(mutex_);
-  record_ = game;
-  position_ = position;
-  due_.reset();
+  take(game, position, std::nullopt);
   in_game_ = false;
   ++finished_;
   results_.push_back(result_line(game));

@@ -102,6 +102,8 @@ class LiveGame : public MatchObserver {
 
   // Counts a new state, releases `lock` and tells the listener.
   void publish(std::unique_lock<std::mutex>& lock);
+  // The game as the match thread reports it, under the lock.
+  void take(GameRecord const& game, Vorak const& position, std::optional<ActionRecord> due);
   // Builds the message of the latest state; the lock must be held.
   void build() const;
   Json state_json() const;

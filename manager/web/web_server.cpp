@@ -390,24 +390,33 @@ class Channel : public std::enable_shared_from_this<Channel> {
   Clock::time_point heard_;
 };
 
+// Room for one more connection of a kind capped at `limit`: when those still open fill it, the
+// one `victim` picks among them (oldest first) is ended; none picked, there is no room.
+template <class Connection, class Victim>
+bool make_room(std::list<Connection*> const& connections, int limit, Victim const& victim) {
+  std::vector<Connection*> open;
+  for (Connection* c : connections)
+    if (!c->closing()) open.push_back(c);
+  if (static_cast<int>(open.size()) < limit) return true;
+  Connection* const chosen = victim(open);
+  if (!chosen) return false;
+  chosen->end();
+  return true;
+}
+
 void Hub::broadcast(LiveGame::Message const& message, bool every) {
   // Delivering never ends a channel at once: the list stays as it is while it is walked.
   for (Channel* channel : channels) channel->deliver(message, every);
 }
 
 bool Hub::make_room_for_websocket() {
-  Channel* quietest = nullptr;
-  int open = 0;
-  for (Channel* channel : channels) {
-    if (channel->closing()) continue;
-    ++open;
-    if (channel->plays()) continue;
-    if (!quietest || channel->heard() < quietest->heard()) quietest = channel;
-  }
-  if (open < WebServer::MAX_WEBSOCKETS) return true;
-  if (!quietest) return false;
-  quietest->end();
-  return true;
+  return make_room(channels, WebServer::MAX_WEBSOCKETS, [](auto const& open) {
+    Channel* quietest = nullptr;
+    for (Channel* channel : open)
+      if (!channel->plays() && (!quietest || channel->heard() < quietest->heard()))
+        quietest = channel;
+    return quietest;
+  });
 }
 
 // One HTTP connection: requests in turn until the client closes or goes quiet, or asks for
@@ -529,20 +538,15 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 // a connection that holds a place without one does not. The user's own page (it showed the
 // key) keeps its place.
 bool Hub::make_room_for_http() {
-  HttpSession* oldest = nullptr;
-  HttpSession* oldest_waiting = nullptr;
-  int open = 0;
-  for (HttpSession* session : sessions) {
-    if (session->closing()) continue;
-    ++open;
-    if (session->keyed()) continue;
-    if (!oldest) oldest = session;
-    if (!oldest_waiting && session->waiting()) oldest_waiting = session;
-  }
-  if (open < WebServer::MAX_HTTP) return true;
-  if (!oldest) return false;
-  (oldest_waiting ? oldest_waiting : oldest)->end();
-  return true;
+  return make_room(sessions, WebServer::MAX_HTTP, [](auto const& open) {
+    HttpSession* oldest = nullptr;
+    for (HttpSession* session : open) {
+      if (session->keyed()) continue;
+      if (session->waiting()) return session;
+      if (!oldest) oldest = session;
+    }
+    return oldest;
+  });
 }
 
 }  // namespace

@@ -15,6 +15,20 @@
 #include "ai/tree/policy.h"
 #include "ai/tree/priors.h"
 #include "ai/tree/settings.h"
+#include "ai/tree/steady_choice.h"
+
+// The root's children, for `own` to act in `start`, unless it has them; false when `own` has no
+// action at all (or there is no room, which no store allows).
+template <class Store>
+bool expand_root(Store& store, TreeSettings const& settings, FastPlayout const& start,
+                 Players own) {
+  if (store.first_child(0) != 0) return true;
+  FastPlayout::List list;
+  start.legal(own, list);
+  if (list.empty() || !store.claim(0)) return false;
+  if (settings.priors) order_by_priors(start, own, list);
+  return store.add_children(0, list, list.size());
+}
 
 template <class Store>
 class Descent {
@@ -26,17 +40,6 @@ class Descent {
         expand_after_(settings.expand_after) {
     path_.reserve(PATH_ROOM);
     movers_.reserve(PATH_ROOM);
-  }
-
-  // The root's children, for `own` to act in `start`, unless it has them; false when `own` has
-  // no action at all (or there is no room, which no store allows).
-  bool expand_root(FastPlayout const& start, Players own) {
-    if (store_.first_child(0) != 0) return true;
-    list_.clear();
-    start.legal(own, list_);
-    if (list_.empty() || !store_.claim(0)) return false;
-    if (settings_.priors) order_by_priors(start, own, list_);
-    return store_.add_children(0, list_, list_.size());
   }
 
   // One playout from `start`, `own` to act at the root, whose children must be there.
@@ -68,6 +71,7 @@ class Descent {
   std::vector<std::uint32_t> path_;
   std::vector<Players> movers_;  // the side to act at each node of the path
   FastPlayout::List list_;
+  SteadyChoices steady_;
   std::uint64_t playouts_ = 0;
 };
 
@@ -144,10 +148,15 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
       }
     }
     std::uint32_t const first = store_.first_child(n);
+    std::uint32_t const count = store_.child_count(n);
+    std::uint32_t const visits = store_.visits(n);
     Players const side = mover;
-    std::uint32_t const c = select_child(
-        first, store_.child_count(n), store_.visits(n), settings_, [this](std::uint32_t i) {
-          return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
+    std::uint32_t const c = steady_.choose(
+        n, first, count, visits, [this](std::uint32_t i) { return store_.proof(i); },
+        [&] {
+          return select_child(first, count, visits, settings_, [this](std::uint32_t i) {
+            return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
+          });
         });
     store_.enter(c);
     p.execute(store_.move(c));
@@ -163,6 +172,7 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
   if (proven != UNPROVEN && settings_.solver) {
     store_.prove(path_.back(), proven);
     prove_up(path_.size() - 1, proven);
+    for (std::uint32_t node : path_) steady_.forget(node);
   }
   ++playouts_;
 }

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 
 #include "ai/tree/descent.h"
 
@@ -84,10 +83,7 @@ void TreeSearch::run(Vorak const& root, std::vector<std::uint64_t> const& seeds,
   };
   // The root's children come before the threads, so that no playout finds the root being
   // expanded and plays out from it, and so that an ended search still knows the actions.
-  for_each_store([&](auto& store) {
-    Descent<std::remove_reference_t<decltype(store)>> d(store, settings_, 0);
-    d.expand_root(start, own);
-  });
+  for_each_store([&](auto& store) { expand_root(store, settings_, start, own); });
   std::vector<std::thread> helpers;
   for (std::size_t i = 1; i < seeds.size(); ++i) {
     try {

@@ -17,7 +17,6 @@
 #include "ai/tree/local_store.h"
 #include "ai/tree/search.h"
 #include "ai/tree/shared_store.h"
-#include "ai/tree/steady_choice.h"
 #include "game/setup.h"
 #include "tests/support/positions.h"
 
@@ -98,43 +97,6 @@ TEST(tree_choice, follows_the_statistics_it_is_given) {
                      [&](std::uint32_t i) { return c.children[i - 10]; });
     EXPECT_EQ(chosen, 10 + c.expected) << c.what;
   }
-}
-
-// A busy node keeps its last choice for one descent in SHARE of its visits, and reckons afresh
-// once that runs out, once the kept child is proven, and when told to forget.
-TEST(tree_choice, a_busy_node_keeps_its_choice_for_a_share_of_its_visits) {
-  SteadyChoices steady;
-  std::vector<Proof> proofs(20, UNPROVEN);
-  int reckoned = 0;
-  std::uint32_t next = 13;  // what a reckoning chooses
-  auto choose = [&](std::uint32_t node, std::uint32_t visits, std::uint32_t count = 8) {
-    return steady.choose(
-        node, 10, count, visits, [&](std::uint32_t c) { return proofs[c]; },
-        [&] { return ++reckoned, next; });
-  };
-  std::uint32_t const busy = 3 * SteadyChoices::SHARE;
-  EXPECT_EQ(choose(5, SteadyChoices::FROM - 1), 13u);
-  EXPECT_EQ(choose(5, SteadyChoices::FROM - 1), 13u);
-  EXPECT_EQ(reckoned, 2) << "a quiet node reckons every time";
-  next = 14;
-  EXPECT_EQ(choose(5, busy), 14u);
-  next = 15;
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(choose(5, busy), 14u) << "kept, descent " << i;
-  EXPECT_EQ(reckoned, 3);
-  EXPECT_EQ(choose(5, busy), 15u) << "the share is spent";
-  EXPECT_EQ(reckoned, 4);
-  next = 16;
-  proofs[15] = PROVEN_LOSS;
-  EXPECT_EQ(choose(5, busy), 16u) << "a kept child proven is dropped";
-  steady.forget(5);
-  next = 17;
-  EXPECT_EQ(choose(5, busy), 17u) << "forgotten";
-  next = 12;
-  EXPECT_EQ(choose(5 + 4096, busy), 12u) << "another node in the same slot";
-  EXPECT_EQ(choose(5, busy), 12u) << "the first node's choice was replaced";
-  next = 11;
-  EXPECT_EQ(choose(5, busy, 2), 11u) << "a kept child beyond the node's children";
-  EXPECT_EQ(reckoned, 9);
 }
 
 TEST(tree_priors, captures_of_the_scarcest_kind_come_first_and_exposed_stacks_last) {

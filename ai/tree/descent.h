@@ -15,7 +15,6 @@
 #include "ai/tree/policy.h"
 #include "ai/tree/priors.h"
 #include "ai/tree/settings.h"
-#include "ai/tree/steady_choice.h"
 
 // The root's children, for `own` to act in `start`, unless it has them; false when `own` has no
 // action at all (or there is no room, which no store allows).
@@ -71,7 +70,6 @@ class Descent {
   std::vector<std::uint32_t> path_;
   std::vector<Players> movers_;  // the side to act at each node of the path
   FastPlayout::List list_;
-  SteadyChoices steady_;
   std::uint64_t playouts_ = 0;
 };
 
@@ -148,15 +146,10 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
       }
     }
     std::uint32_t const first = store_.first_child(n);
-    std::uint32_t const count = store_.child_count(n);
-    std::uint32_t const visits = store_.visits(n);
     Players const side = mover;
-    std::uint32_t const c = steady_.choose(
-        n, first, count, visits, [this](std::uint32_t i) { return store_.proof(i); },
-        [&] {
-          return select_child(first, count, visits, settings_, [this](std::uint32_t i) {
-            return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
-          });
+    std::uint32_t const c = select_child(
+        first, store_.child_count(n), store_.visits(n), settings_, [this](std::uint32_t i) {
+          return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
         });
     store_.enter(c);
     p.execute(store_.move(c));
@@ -172,7 +165,6 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
   if (proven != UNPROVEN && settings_.solver) {
     store_.prove(path_.back(), proven);
     prove_up(path_.size() - 1, proven);
-    for (std::uint32_t node : path_) steady_.forget(node);
   }
   ++playouts_;
 }

@@ -156,6 +156,8 @@ duel_over_hosts() {
   done
   wait "$runner"
   local runner_status=$?
+  # GNU parallel makes the job's folder on this machine too, for ":", and leaves it there.
+  [ -z "$remote_dir" ] || (cd "$folder" && find "$remote_dir/$name" -depth -type d -empty -delete 2>/dev/null)
 
   echo
   merge_jobs "${sprt[@]}" --record "$record"

@@ -193,7 +193,7 @@ int run_merge(std::vector<std::string> const& paths, std::optional<SprtHypothese
       << duel_text(score, merged->seat, merged->against, sprt);
   std::string const in = std::to_string(records) + (records == 1 ? " record" : " records");
   if (merged->last_game == 0)
-    out << "Counted no games: the " << in << " hold none.\n";
+    out << "Counted no games: the " << in << (records == 1 ? " holds" : " hold") << " none.\n";
   else
     out << "Counted " << games << " of the games numbered 1 to " << merged->last_game << " in "
         << in << ", in game order" << (merged->end.empty() ? "" : ": " + merged->end) << ".\n";

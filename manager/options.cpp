@@ -228,9 +228,10 @@ struct CommandLine {
 std::string help_text() {
   std::ostringstream out;
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
-         "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
-         "                     [--connect-limit SECONDS] [--seconds SECONDS] [--record FILE]\n"
-         "                     [--quiet] [--web PORT] [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
+         "                     [--first-game N] [--alternate] [--seed S] [--board FILE]\n"
+         "                     [--action-limit SECONDS] [--connect-limit SECONDS]\n"
+         "                     [--seconds SECONDS] [--record FILE] [--quiet] [--web PORT]\n"
+         "                     [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
          "       vorak-manager --merge RECORD... [--sprt ELO0,ELO1] [--record FILE]\n"
          "       vorak-manager --elo W,D,L | --help | --version\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"

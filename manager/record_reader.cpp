@@ -196,7 +196,9 @@ GameRecord read_game(Json const& value, Duel const& duel, std::size_t index) {
 
 ReadRecord read(std::string_view text_of_record) {
   std::string error;
-  JsonBounds const bounds{RECORD_DEPTH, MAX_RECORD_BYTES, 64};
+  // A record holds a value every twenty bytes or so: a text of nothing but values would cost
+  // far more memory than any record.
+  JsonBounds const bounds{RECORD_DEPTH, MAX_RECORD_BYTES / 8, 64};
   std::optional<Json> const parsed = parse_bounded_json(text_of_record, bounds, error);
   if (!parsed) throw Refusal{"not a record: " + error};
   Json const& record = *parsed;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "manager/duel.h"
+#include "manager/merge.h"
 #include "manager/options.h"
 #include "manager/series.h"
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   if (parsed.status == manager::ParsedOptions::ELO) {
     std::cout << manager::tally_text(parsed.tally) << "\n";
     return 0;
+  }
+  if (parsed.status == manager::ParsedOptions::MERGE) {
+    manager::Options const& o = parsed.options;
+    return manager::run_merge(o.merge, o.sprt, o.record_file, std::cout, std::cerr);
   }
   if (parsed.status == manager::ParsedOptions::ERROR) {
     std::cerr << "vorak-manager: " << parsed.message << "\n"

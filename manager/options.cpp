@@ -100,6 +100,10 @@ constexpr OptionEntry OPTIONS[] = {
     {"games", "N",
      "play a series of N games, a fresh connection for each (default 1); with --web, 0 plays "
      "none and only serves the page, to open records on"},
+    {"first-game", "N",
+     "number the games from N (default 1): the series plays games N to N + GAMES - 1, each "
+     "from the setup, with the colours and the players' seeds it has in a series from game 1, "
+     "so that a duel can be played in parts; with --pairs N must be odd"},
     {"alternate", nullptr, "the two seats change colours after every game"},
     {"pairs", nullptr,
      "play each setup twice in a row, the seats' colours swapped (implies --alternate; --games "
@@ -137,6 +141,12 @@ constexpr OptionEntry OPTIONS[] = {
      "stop the series as soon as the sequential probability ratio test (alpha = beta = 0.05) "
      "decides whether the --white seat is ELO0 or ELO1 Elo stronger than the --black seat; "
      "with --pairs, checked after whole pairs only"},
+    {"merge", "RECORD...",
+     "merge the records of a duel played in parts (--first-game) into one: each game once, in "
+     "game order, an interrupted game never; prints each game's result, the results table, the "
+     "Elo and with --sprt the verdict over the games in order up to the first missing one, and "
+     "writes the merged record with --record; a record that is not of the same duel, or not "
+     "one the manager wrote, is refused (exit status 2); takes no other options"},
     {"elo", "W,D,L",
      "print the score and the Elo difference of W wins, D draws and L losses with their exact "
      "95% intervals, and exit"},
@@ -178,6 +188,7 @@ std::string described() {
 struct CommandLine {
   CLI::App app{"", "vorak-manager"};
   std::map<std::string, std::string> values;
+  std::vector<std::string> records;  // of --merge
 
   CommandLine() {
     app.set_help_flag("--help,-h", OPTIONS[0].description);
@@ -186,7 +197,9 @@ struct CommandLine {
     for (OptionEntry const& entry : OPTIONS) {
       std::string const name = std::string("--") + entry.name;
       if (name == "--help" || name == "--version") continue;
-      if (entry.value)
+      if (name == "--merge")
+        app.add_option(name, records, entry.description)->type_name(entry.value);
+      else if (entry.value)
         app.add_option(name, values[entry.name], entry.description)->type_name(entry.value);
       else
         app.add_flag(name, entry.description)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
@@ -215,9 +228,11 @@ struct CommandLine {
 std::string help_text() {
   std::ostringstream out;
   out << "Usage: vorak-manager [--address A] [--port P] [--white SEAT] [--black SEAT] [--games N]\n"
-         "                     [--alternate] [--seed S] [--board FILE] [--action-limit SECONDS]\n"
-         "                     [--connect-limit SECONDS] [--seconds SECONDS] [--record FILE]\n"
-         "                     [--quiet] [--web PORT] [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
+         "                     [--first-game N] [--alternate] [--seed S] [--board FILE]\n"
+         "                     [--action-limit SECONDS] [--connect-limit SECONDS]\n"
+         "                     [--seconds SECONDS] [--record FILE] [--quiet] [--web PORT]\n"
+         "                     [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
+         "       vorak-manager --merge RECORD... [--sprt ELO0,ELO1] [--record FILE]\n"
          "       vorak-manager --elo W,D,L | --help | --version\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player, a program the manager starts\n"
@@ -230,7 +245,8 @@ std::string help_text() {
          "Ctrl-C (or SIGTERM) ends the series: the game in progress is recorded as interrupted,\n"
          "the record written and the results printed; a second Ctrl-C quits at once.\n"
          "Exit status: 0 when the series has been played, 1 when it could not be (the port\n"
-         "cannot be listened on, no client connected in time, say), 2 for a bad option or value,\n"
+         "cannot be listened on, no client connected in time, say), 2 for a bad option or value\n"
+         "(or a record that --merge refuses),\n"
          "130 when interrupted by Ctrl-C (143 by SIGTERM).\n\n"
       << described();
   return out.str();
@@ -272,6 +288,12 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       o.games = static_cast<int>(whole_number("games", text("games"), o.web_port ? 0 : 1, 1000000));
     o.pairs = given("pairs");
     o.alternate = given("alternate") || o.pairs;
+    if (given("first-game")) {
+      o.first_game = static_cast<int>(whole_number("first-game", text("first-game"), 1, 1000000));
+      if (o.pairs && o.first_game % 2 == 0)
+        throw BadValue{"--first-game of pairs is the first game of a pair, an odd number, not " +
+                       std::to_string(o.first_game)};
+    }
     if (given("seed"))
       o.seed = static_cast<std::uint32_t>(whole_number("seed", text("seed"), 0, 4294967295LL));
     if (given("board")) {
@@ -302,6 +324,18 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
       std::string error;
       o.sprt = parse_sprt(text("sprt"), error);
       if (!o.sprt) throw BadValue{"--sprt " + error};
+    }
+    if (given("merge")) {
+      for (OptionEntry const& entry : OPTIONS) {
+        std::string const name = entry.name;
+        if (name != "merge" && name != "sprt" && name != "record" && name != "help" &&
+            name != "version" && given(entry.name))
+          throw BadValue{"--merge takes --sprt and --record only, not --" + name};
+      }
+      if (given("bot-time")) throw BadValue{"--merge takes --sprt and --record only"};
+      o.merge = line.records;
+      parsed.status = ParsedOptions::MERGE;
+      return parsed;
     }
     if (given("elo")) {
       std::string error;

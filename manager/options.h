@@ -27,6 +27,10 @@ struct Options {
   int jobs = 1;  // games played at once
   std::optional<SprtHypotheses> sprt;
   int games = 1;
+  // The number of the first game (--first-game): the series plays games first_game to
+  // first_game + games - 1, each from the setup, the colours and the players' seeds it has in a
+  // series from game 1, so that a duel can be played in parts.
+  int first_game = 1;
   bool alternate = false;  // the seats change colours after every game
   std::optional<std::uint32_t> seed;
   std::string board_file;
@@ -43,6 +47,8 @@ struct Options {
   bool quiet = false;
   // The port of the live board on 127.0.0.1 (0: any free one); none without --web.
   std::optional<int> web_port;
+  // Records of a duel's parts to merge (--merge) instead of playing.
+  std::vector<std::string> merge;
 
   // The limit per action of a seat of `kind`, -1 for none.
   int action_limit_for(SeatKind kind) const {
@@ -52,8 +58,8 @@ struct Options {
 };
 
 struct ParsedOptions {
-  // ELO: print the figures of `tally` (--elo) and exit.
-  enum Status { RUN, HELP, VERSION, ELO, ERROR };
+  // ELO: print the figures of `tally` (--elo) and exit; MERGE: merge options.merge.
+  enum Status { RUN, HELP, VERSION, ELO, MERGE, ERROR };
   Status status = RUN;
   Options options;
   Tally tally;

@@ -217,7 +217,7 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   };
   // Declared before the web server, which serves it until the end.
   std::unique_ptr<LiveGame> live;
-  if (options.web_port) live = std::make_unique<LiveGame>(options.games);
+  if (options.web_port) live = std::make_unique<LiveGame>(options.first_game + options.games - 1);
   // A person's turn waits on the page; an interruption must wake it.
   Interruption interruption(live ? std::function<void()>([&live] { live->close(); }) : nullptr);
   std::unique_ptr<WebServer> web;
@@ -234,7 +234,9 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     out << std::flush;
     started = true;
 
-    ConsoleObserver console(out, options.quiet, options.games);
+    // Games are numbered from --first-game, and "of N" counts to the last of them.
+    int const last_game = options.first_game + options.games - 1;
+    ConsoleObserver console(out, options.quiet, last_game);
     BothObservers observer(console, live.get());
     Logger log = [&](std::string const& line) {
       if (!options.quiet) out << line << "\n" << std::flush;
@@ -347,12 +349,12 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
     run.play = [&](int g) {
       std::optional<GameRecord> record;
       if (options.jobs <= 1) {
-        record = play_game(g, observer, out);
+        record = play_game(options.first_game + g - 1, observer, out);
       } else {
         // Each game's account is printed whole once it ends, so that games do not interleave.
         std::ostringstream account;
-        ConsoleObserver game_console(account, options.quiet, options.games);
-        record = play_game(g, game_console, account);
+        ConsoleObserver game_console(account, options.quiet, last_game);
+        record = play_game(options.first_game + g - 1, game_console, account);
         std::lock_guard<std::mutex> lock(console_mutex);
         out << account.str() << std::flush;
       }

@@ -72,3 +72,12 @@ std::string client_text(std::string const& text) {
   }
   return out;
 }
+
+bool printable(std::string const& text) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t const length = sequence_length(text, at);
+    if (length == 0 || is_control(text, at, length)) return false;
+    at += length;
+  }
+  return true;
+}

@@ -16,4 +16,8 @@ constexpr std::size_t CLIENT_TEXT_LIMIT = 300;
 // cut with "[cut: N bytes in all]" after it, so that no peer can fill a log either.
 std::string client_text(std::string const& text);
 
+// True when `text` is valid UTF-8 without any of the characters that client_text escapes: text
+// that may be shown as it is, whatever its length.
+bool printable(std::string const& text);
+
 #endif

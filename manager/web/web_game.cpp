@@ -7,6 +7,7 @@
 
 #include "game/geometry.h"
 #include "game/notation.h"
+#include "manager/bounded_json.h"
 #include "manager/referee.h"
 #include "manager/setup.h"
 
@@ -24,65 +25,6 @@ int actions_played(Vorak const& position) {
 Json cell_json(int row, int column) {
   return Json::array({row, column});
 }
-
-// Builds the value as nlohmann's own parser does, but stops at the first step beyond the
-// bounds of a page's JSON, before it costs anything.
-class BoundedSax {
- public:
-  explicit BoundedSax(Json& root) : dom_(root, false) {}
-
-  bool null() { return value() && dom_.null(); }
-  bool boolean(bool v) { return value() && dom_.boolean(v); }
-  bool number_integer(Json::number_integer_t v) { return value() && dom_.number_integer(v); }
-  bool number_unsigned(Json::number_unsigned_t v) { return value() && dom_.number_unsigned(v); }
-  bool number_float(Json::number_float_t v, Json::string_t const& text) {
-    return value() && dom_.number_float(v, text);
-  }
-  bool string(Json::string_t& v) { return value() && dom_.string(v); }
-  bool binary(Json::binary_t& v) { return value() && dom_.binary(v); }
-  bool start_object(std::size_t n) { return open() && dom_.start_object(n); }
-  bool key(Json::string_t& k) {
-    if (++keys_.back() > MAX_JSON_KEYS)
-      return refuse("an object has more than " + std::to_string(MAX_JSON_KEYS) + " keys");
-    return dom_.key(k);
-  }
-  bool end_object() {
-    keys_.pop_back();
-    return dom_.end_object();
-  }
-  bool start_array(std::size_t n) { return open() && dom_.start_array(n); }
-  bool end_array() {
-    keys_.pop_back();
-    return dom_.end_array();
-  }
-  bool parse_error(std::size_t, std::string const&, nlohmann::detail::exception const&) {
-    return refuse("it is not JSON");
-  }
-
-  std::string const& error() const { return error_; }
-
- private:
-  bool value() {
-    if (++values_ <= MAX_JSON_VALUES) return true;
-    return refuse("it holds more than " + std::to_string(MAX_JSON_VALUES) + " values");
-  }
-  bool open() {
-    if (!value()) return false;
-    if (keys_.size() >= static_cast<std::size_t>(MAX_JSON_DEPTH))
-      return refuse("it nests deeper than " + std::to_string(MAX_JSON_DEPTH) + " levels");
-    keys_.push_back(0);
-    return true;
-  }
-  bool refuse(std::string why) {
-    if (error_.empty()) error_ = std::move(why);
-    return false;
-  }
-
-  nlohmann::detail::json_sax_dom_parser<Json> dom_;
-  std::vector<std::size_t> keys_;  // keys so far of each open object (0 for an array)
-  std::size_t values_ = 0;
-  std::string error_;
-};
 
 // At most `size` bytes of a client's `text` for a message, cut on a character boundary and
 // marked; the JSON of the answer escapes what needs escaping.
@@ -106,11 +48,8 @@ constexpr std::size_t MAX_MOVE_TEXT = 32;
 }  // namespace
 
 std::optional<Json> parse_page_json(std::string_view text, std::string& error) {
-  Json value;
-  BoundedSax sax(value);
-  if (Json::sax_parse(text.begin(), text.end(), &sax)) return value;
-  error = sax.error().empty() ? "it is not JSON" : sax.error();
-  return std::nullopt;
+  return parse_bounded_json(text, JsonBounds{MAX_JSON_DEPTH, MAX_JSON_VALUES, MAX_JSON_KEYS},
+                            error);
 }
 
 Json position_json(Vorak const& position) {

@@ -43,6 +43,8 @@ struct Options {
   bool quiet = false;
   // The port of the live board on 127.0.0.1 (0: any free one); none without --web.
   std::optional<int> web_port;
+  // A record shown on the page from the start (--open); no game is played then.
+  std::string open_file;
 
   // The limit per action of a seat of `kind`, -1 for none.
   int action_limit_for(SeatKind kind) const {

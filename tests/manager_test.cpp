@@ -515,6 +515,17 @@ TEST(options, every_option_is_read) {
   EXPECT_EQ(p.options.bot_seconds, 2);
   EXPECT_EQ(p.options.record_file, "r.json");
   EXPECT_TRUE(p.options.quiet);
+  EXPECT_FALSE(p.options.web_port);
+  // A record opened on the page plays nothing, on --web's port or any free one.
+  for (auto const& [args, port] :
+       {std::pair(std::vector<std::string>{"--open", "r.json"}, 0),
+        std::pair(std::vector<std::string>{"--web", "8080", "--open", "r.json"}, 8080)}) {
+    ParsedOptions const opened = parse(args);
+    ASSERT_EQ(opened.status, ParsedOptions::RUN) << opened.message;
+    EXPECT_EQ(opened.options.open_file, "r.json");
+    EXPECT_EQ(opened.options.games, 0);
+    EXPECT_EQ(opened.options.web_port, std::optional<int>(port));
+  }
 }
 
 TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
@@ -533,6 +544,8 @@ TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
       {{"--action-limit", "1e3"}, "action-limit"},
       {{"--action-limit", ".5"}, "action-limit"},
       {{"--bot-time", "0"}, "bot-time"},
+      {{"--open", "r.json", "--games", "2"}, "open"},
+      {{"--open", ""}, "open"},
       {{"--white", "bot", "--bot-time", "3", "--action-limit", "3"}, "bot-time"},
       {{"--whi", "random"}, "whi"},
       {{"--frobnicate"}, "frobnicate"},

@@ -225,6 +225,7 @@
 
   function render() {
     document.body.dataset.mode = mode;
+    drawConnection();
     if (mode === 'replay' && replay) {
       renderView(replayView());
       const n = replay.frames.length - 1;
@@ -456,10 +457,19 @@
 
   // ---- the connection ---------------------------------------------------------------------
 
+  let connection = { state: 'connecting', text: 'connecting…' };
+
   function setConnection(state, text) {
+    connection = { state, text };
+    drawConnection();
+  }
+
+  // A record shown is no live game, whatever the connection.
+  function drawConnection() {
     const node = $('connection');
-    node.dataset.state = state;
-    node.textContent = text;
+    const shown = mode === 'replay' ? { state: 'off', text: 'record, not live' } : connection;
+    node.dataset.state = shown.state;
+    node.textContent = shown.text;
   }
 
   // The secret of the run, from the address that the manager printed; it is asked for wherever
@@ -533,9 +543,14 @@
       alertReplay(`${file.name} is not JSON.`);
       return;
     }
-    const games = Array.isArray(record.games) ? record.games : record && record.start ? [record] : [];
+    await loadRecord(record, file.name);
+  });
+
+  async function loadRecord(record, name) {
+    const games = record && Array.isArray(record.games) ? record.games
+      : record && record.start ? [record] : [];
     if (games.length === 0) {
-      alertReplay(`${file.name} holds no game of a vorak-manager record.`);
+      alertReplay(`${name} holds no game of a vorak-manager record.`);
       return;
     }
     const select = $('replay-game');
@@ -548,7 +563,20 @@
     }));
     select.hidden = games.length < 2;
     await openGame(games, 0);
-  });
+  }
+
+  // The record that vorak-manager --open names is shown as the page opens.
+  async function loadOpenedRecord() {
+    let answer;
+    try {
+      const response = await fetch(`record?${keyQuery}`);
+      if (!response.ok) return;
+      answer = await response.json();
+    } catch (e) {
+      return;
+    }
+    await loadRecord(answer.record, answer.name);
+  }
 
   function alertReplay(text) {
     mode = 'replay';
@@ -557,6 +585,7 @@
     $('replay-error').hidden = false;
     $('replay-error').textContent = text;
     document.body.dataset.mode = 'replay';
+    drawConnection();
   }
 
   async function openGame(games, n) {
@@ -619,4 +648,5 @@
 
   buildBoard();
   connect();
+  loadOpenedRecord();
 })();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ai/search_state.h"
+#include "ai/thought.h"
 #include "ai/tree/settings.h"
 #include "game/vorak.h"
 
@@ -44,6 +45,9 @@ class Searcher {
   // read again for the second. Writes the search tallies into `position`. Without a report it
   // writes nothing anywhere; with one, it writes to std::cout as the program's search does.
   std::string choose(Vorak& position, SearchSettings const& settings);
+  // What the latest choice made of its action and the others: read from its tables once it has
+  // chosen, never during the search.
+  Thought const& thought() const;
 
  private:
   struct Tables;

@@ -89,6 +89,7 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
     }
   }
   Reply reply;
+  if (kind_ == SeatKind::BOT) reply.thought = searcher_->thought();
   reply.seconds = seconds_since(start);
   std::optional<std::string> const text = to_server_notation(internal);
   reply.status = text ? Reply::MOVE : Reply::MALFORMED;

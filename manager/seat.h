@@ -13,6 +13,7 @@
 #include <boost/random/mersenne_twister.hpp>
 
 #include "ai/searcher.h"
+#include "ai/thought.h"
 #include "game/vorak.h"
 #include "net/socket.h"
 
@@ -35,6 +36,8 @@ struct Reply {
   std::string move;    // MOVE: the body of the Move message; MALFORMED: the offending text;
                        // NOT_A_CLIENT: what it did
   double seconds = 0;  // from the request to the answer
+  // What a built-in bot made of the action it chose (manager's own search only).
+  std::optional<Thought> thought;
 };
 
 class Seat {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ai/playout.h"
+#include "ai/thought.h"
 #include "ai/tree/search.h"
 #include "ai/tree/settings.h"
 #include "game/vorak.h"
@@ -26,6 +27,8 @@ class TreeEngine {
   // whole turn with `threads` threads (0: one per core). The turn's clock starts at the call.
   // The report goes to `report` unless it is null. Writes the search tallies into `position`.
   std::string choose(Vorak& position, unsigned threads, std::ostream* report);
+  // What the latest choice made of its action.
+  Thought const& thought() const { return thought_; }
 
  private:
   using Steady = std::chrono::steady_clock;
@@ -45,6 +48,7 @@ class TreeEngine {
   FastPlayout::Move first_ = FastPlayout::NO_MOVE;
   bool have_decided_second_ = false;
   std::string decided_second_;
+  Thought thought_;
 };
 
 // The action the trees' statistics choose: a proven win first, never a proven loss while

@@ -262,6 +262,7 @@
     drawSides(view);
     drawMoves(view);
     drawHuman(view);
+    drawChart(view);
 
     // The manager sends the lines of the last games only; the console has the whole table.
     const list = $('results');
@@ -324,9 +325,15 @@
     }
   }
 
+  // A seat's label, which may break after each comma of its settings and slash of its path.
+  function setLabel(node, text) {
+    const parts = (text || '').split(/(?<=[,/])/);
+    node.replaceChildren(...parts.flatMap((part, n) => (n === 0 ? [part] : [document.createElement('wbr'), part])));
+  }
+
   function drawSides(view) {
     for (const side of SIDES) {
-      $(`label-${side}`).textContent = view.labels[side] || '';
+      setLabel($(`label-${side}`), view.labels[side]);
       for (const kind of KINDS) {
         $(`tally-${side}-${kind}`).textContent = view.tallies ? view.tallies[side][kind] : '';
       }
@@ -393,6 +400,26 @@
       else list.scrollTop = 0;
     } else if (atBottom) {
       list.scrollTop = list.scrollHeight;
+    }
+  }
+
+  function drawChart(view) {
+    const points = window.VorakChart.draw($('chart'),
+      { moves: view.moves, current: view.played, labels: view.labels }, showAfter);
+    $('chart-card').hidden = points === 0;
+    for (const side of SIDES) setLabel($(`chart-seat-${side}`), view.labels[side]);
+  }
+
+  // The position after `action` actions: a step of the record shown, or the live game so far
+  // opened as a record, since the live board always shows the latest position.
+  function showAfter(action) {
+    if (mode === 'replay') {
+      goTo(action);
+    } else if (live && live.start) {
+      $('replay-game').replaceChildren();
+      $('replay-game').hidden = true;
+      openGame([{ game: live.game, white: live.white, black: live.black, start: live.start,
+        actions: live.moves }], 0, action);
     }
   }
 
@@ -588,14 +615,18 @@
     drawConnection();
   }
 
-  async function openGame(games, n) {
+  async function openGame(games, n, index = 0) {
     const game = games[n];
+    // The manager needs only the moves and who played them; the rest stays here.
+    const actions = Array.isArray(game.actions)
+      ? game.actions.map((a) => (a && typeof a === 'object' ? { move: a.move, player: a.player } : a))
+      : game.actions;
     let answer;
     try {
       const response = await fetch(`replay?${keyQuery}`, {
         method: 'POST',
         headers: { 'Content-Type': 'application/json' },
-        body: JSON.stringify({ start: game.start, actions: game.actions }),
+        body: JSON.stringify({ start: game.start, actions }),
       });
       answer = await response.json();
     } catch (e) {
@@ -606,7 +637,8 @@
       alertReplay(`The record cannot be replayed: ${answer.error}`);
       return;
     }
-    replay = { games, game, frames: answer.frames, error: answer.error, index: 0 };
+    replay = { games, game, frames: answer.frames, error: answer.error,
+      index: Math.max(0, Math.min(index, answer.frames.length - 1)) };
     mode = 'replay';
     selected = null;
     render();

@@ -355,6 +355,7 @@ Json LiveGame::state_json() const {
           {"status", status_},
           {"white", record_.white},
           {"black", record_.black},
+          {"start", record_.start},
           {"position", position_ ? position_json(*position_) : Json(nullptr)},
           {"due", due},
           {"moves", moves},

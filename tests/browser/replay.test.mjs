@@ -170,6 +170,7 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
     await showsAction(page, old.actions.length, old.actions.length);
     expectFrame(await snapshot(page), old, positionsOf(old), old.actions.length);
     assert.equal(await page.isHidden('#replay-error'), true);
+    assert.equal(await page.isHidden('#chart-card'), true, 'no judgements, no chart');
 
     await page.click('#replay-close');
     await page.waitForSelector('body[data-mode="live"]');

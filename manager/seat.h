@@ -78,7 +78,14 @@ class BuiltinSeat : public Seat {
   void opponent_played(std::string const&) override {}
   void finish(std::string const&) override {}
 
+  // A bot's search tells `thinking` what it thinks as it goes, a few times a second, while
+  // `watched()` says that someone looks.
+  using Thinking = std::function<void(Players, Thought const&)>;
+  void show_thinking(Thinking thinking, std::function<bool()> watched);
+
  private:
+  Thinking thinking_;
+  std::function<bool()> watched_;
   SeatKind kind_;
   boost::random::mt19937 engine_;
   unsigned short bot_whole_seconds_;  // the position's seconds per move

@@ -328,8 +328,14 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
             // Each game and seat gets its own stream of the series' seed.
             std::uint32_t const player_seed =
                 seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
-            owned[colour] =
+            auto builtin =
                 std::make_unique<BuiltinSeat>(kinds[seat], player_seed, bots[seat], quiet_seats);
+            // A bot's search is shown on the page while one is open.
+            if (live)
+              builtin->show_thinking(
+                  [&live](Players p, Thought const& thought) { live->on_thinking(p, thought); },
+                  [&live] { return live->watched(); });
+            owned[colour] = std::move(builtin);
           }
           if (owned[colour]) seats[colour] = owned[colour].get();
         }

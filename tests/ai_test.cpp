@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "ai/search_watch.h"
 #include "ai/searcher.h"
 #include "ai/thought.h"
 #include "ai/tree/engine.h"
@@ -1038,5 +1040,43 @@ TEST(thought, each_engine_judges_the_action_it_chose) {
       for (Candidate const& c : thought.candidates) EXPECT_LE(c.wins, c.playouts);
       state.execute_move(move, false);
     }
+  }
+}
+
+// A watched search hands its watch snapshots of legal actions as it goes, on its own thread,
+// and a cancelled one ends at its next look.
+TEST(search_watch, sees_each_engine_as_it_goes_and_can_end_it) {
+  for (Engine engine : {Engine::FLAT, Engine::MCTS}) {
+    SCOPED_TRACE(engine_name(engine));
+    SearchSettings settings;
+    settings.engine = engine;
+    settings.report = false;
+    settings.steps = engine == Engine::FLAT ? 3000000 : 60000;
+    Vorak state = played_position(7, 20);
+    std::vector<std::string> const legal = legal_actions(state, state.own_player);
+    std::vector<Thought> seen;
+    std::thread::id const searching = std::this_thread::get_id();
+    SearchWatch watch(
+        [&](Thought const& t) {
+          EXPECT_EQ(std::this_thread::get_id(), searching);
+          seen.push_back(t);
+        },
+        nullptr, std::chrono::milliseconds(1));
+    Searcher searcher(3);
+    searcher.choose(state, settings, &watch);
+    ASSERT_GE(seen.size(), 2u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      ASSERT_FALSE(seen[i].candidates.empty());
+      for (Candidate const& c : seen[i].candidates) EXPECT_TRUE(contains(legal, c.move)) << c.move;
+      EXPECT_GE(seen[i].playouts, i > 0 ? seen[i - 1].playouts : 1);
+    }
+    EXPECT_LE(seen.back().playouts, searcher.thought().playouts);
+
+    // Ended at the first look once cancelled: far fewer playouts than the steps allow.
+    SearchWatch cancelled([](Thought const&) {});
+    cancelled.cancel();
+    Vorak again = played_position(7, 20);
+    Searcher(3).choose(again, settings, &cancelled);
+    EXPECT_LT(again.playouts * 4, seen.back().playouts);
   }
 }

@@ -323,6 +323,34 @@ TEST(human_seat, plays_only_legal_actions_offered_for_the_action_due) {
   EXPECT_EQ(white_actions, turns);
 }
 
+// A bot's search under way is shown, in server notation, until its action is played; and only
+// while a page is open is there anyone to show it to.
+TEST(live_state, shows_a_search_under_way_until_its_action) {
+  LiveGame live(1);
+  EXPECT_FALSE(live.watched());
+  Inbox inbox(live);
+  EXPECT_TRUE(live.watched());
+  GameRecord game;
+  Vorak const start = random_setup(2);
+  ActionRecord due;
+  due.number = 1;
+  due.player = WHITE;
+  live.on_start(game, start);
+  live.on_request(game, due, start);
+  Thought thought;
+  thought.value = 0.25;
+  thought.candidates = {{"3233", 7, 2}};
+  live.on_thinking(WHITE, thought);
+  std::size_t from = 0;
+  Json const shown = inbox.wait([](Json const& s) { return !s["thinking"].is_null(); }, from);
+  EXPECT_EQ(shown["thinking"]["player"], "white");
+  EXPECT_EQ(shown["thinking"]["white"], 0.25);
+  EXPECT_EQ(shown["thinking"]["candidates"][0]["move"], "3,2,3,3");
+  due.move = "3,2,3,3";
+  live.on_action(game, due, start);
+  EXPECT_TRUE(Json::parse(*live.state().text)["thinking"].is_null());
+}
+
 TEST(human_seat, gives_up_at_the_action_limit_or_when_closed) {
   LiveGame live(1);
   Vorak const start = random_setup(8);

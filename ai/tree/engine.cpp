@@ -97,15 +97,16 @@ std::vector<std::uint64_t> TreeEngine::seeds(unsigned threads) {
   return seeds;
 }
 
-std::string TreeEngine::choose(Vorak& position, unsigned threads, std::ostream* report) {
+std::string TreeEngine::choose(Vorak& position, unsigned threads, std::ostream* report,
+                               SearchWatch* watch) {
   // The turn's clock starts before anything else is done for it.
   Steady::time_point const start = Steady::now();
   if (position.move_count % 2 == 1) return second_action(position, start);
-  return first_action(position, threads, report, start);
+  return first_action(position, threads, report, start, watch);
 }
 
 std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ostream* report,
-                                     Steady::time_point start) {
+                                     Steady::time_point start, SearchWatch* watch) {
   have_turn_ = false;
   have_decided_second_ = false;
   thought_ = tree_thought({}, ActionStats(), {}, 0);
@@ -134,7 +135,7 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
           ? TurnClock::calendar(
                 start, std::time(nullptr) + static_cast<std::time_t>(std::ceil(seconds(position))))
           : TurnClock::monotonic(start, seconds(position));
-  search_.run(position, seeds(threads), clock, settings_.max_playouts);
+  search_.run(position, seeds(threads), clock, settings_.max_playouts, watch);
   std::vector<ActionStats> const actions = search_.root_actions();
   ActionStats const best = best_action(actions);
   if (best.move == FastPlayout::NO_MOVE) {  // no capture to open the turn

@@ -73,6 +73,12 @@
       markerWidth: '4', markerHeight: '4', orient: 'auto-start-reverse',
     }, defs);
     el('path', { d: 'M 0 0 L 10 5 L 0 10 z' }, marker);
+    // The candidates' heads keep one size whatever the width of their shafts.
+    const head = el('marker', {
+      id: 'think-head', viewBox: '0 0 10 10', refX: '6', refY: '5', markerUnits: 'userSpaceOnUse',
+      markerWidth: '16', markerHeight: '16', orient: 'auto-start-reverse',
+    }, defs);
+    el('path', { d: 'M 0 1 L 10 5 L 0 9 z' }, head);
 
     for (let r = 0; r < 9; r++) {
       const first = CELLS.find((cell) => cell.r === r);
@@ -184,6 +190,9 @@
       human: s.human,
       results: s.results,
       finished: s.finished,
+      // A bot seat's search under way, until it plays.
+      judgement: s.thinking && s.due && s.thinking.player === s.due.player ? s.thinking : null,
+      judgementHeading: s.thinking ? `${NAMES[s.thinking.player]} (${s[s.thinking.player]}) is thinking` : '',
     };
     if (!view.turn && s.position) {
       view.turn = s.in_game ? { main: 'The game goes on', sub: '' }
@@ -202,7 +211,14 @@
     const atEnd = index === frames.length - 1;
     let turn = turnText(frame.to_move, frame.step, frame.action);
     if (!turn) turn = { main: `Game over after ${index} actions`, sub: '' };
+    // The judgement of the action that follows the position shown, by the bot that played it.
+    const next = moves[index];
+    const judgement = next && next.eval && typeof next.eval === 'object'
+      ? { ...next.eval, player: next.player } : null;
     return {
+      judgement,
+      judgementHeading: judgement ? `${NAMES[next.player] || ''} (${labels[next.player] || ''}) ` +
+        `judged action ${next.number}, playing ${next.move === '' ? 'a pass' : next.move}` : '',
       cells: frame.position.cells,
       tallies: frame.position.tallies,
       moves,
@@ -263,6 +279,7 @@
     drawMoves(view);
     drawHuman(view);
     drawChart(view);
+    window.VorakJudgement.card($('thinking'), view.judgement, view.judgementHeading);
 
     // The manager sends the lines of the last games only; the console has the whole table.
     const list = $('results');
@@ -290,7 +307,8 @@
   }
 
   function drawCells(view) {
-    const last = view.played > 0 ? parseMove(view.moves[view.played - 1].move) : null;
+    const last = view.played > 0 && view.moves[view.played - 1]
+      ? parseMove(view.moves[view.played - 1].move) : null;
     const human = view.human;
     const sources = new Set();
     const targets = new Map();   // cell key -> move text, for the chosen stack
@@ -323,6 +341,7 @@
         x2: (b.x - (b.x - a.x) * shorten).toFixed(1), y2: (b.y - (b.y - a.y) * shorten).toFixed(1),
       }, arrowLayer);
     }
+    window.VorakJudgement.arrows(arrowLayer, view.judgement, { centre, parseMove, el, cell: R });
   }
 
   // A seat's label, which may break after each comma of its settings and slash of its path.

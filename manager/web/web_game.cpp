@@ -25,6 +25,13 @@ Json cell_json(int row, int column) {
   return Json::array({row, column});
 }
 
+// A search under way, as the page draws it: its judgement so far, and whose it is.
+Json thinking_json(std::pair<Players, Thought> const& thinking) {
+  Json json = thought_json(thinking.second, thinking.first);
+  json["player"] = colour_json(thinking.first);
+  return json;
+}
+
 // Builds the value as nlohmann's own parser does, but stops at the first step beyond the
 // bounds of a page's JSON, before it costs anything.
 class BoundedSax {
@@ -212,6 +219,7 @@ void LiveGame::take(GameRecord const& game, Vorak const& position,
   record_ = game;
   position_ = position;
   due_ = std::move(due);
+  thinking_.reset();
 }
 
 void LiveGame::on_start(GameRecord const& game, Vorak const& position) {
@@ -242,6 +250,17 @@ void LiveGame::on_end(GameRecord const& game, Vorak const& position) {
   results_.push_back(result_line(game));
   if (results_.size() > RECENT_RESULTS) results_.pop_front();
   publish(lock);
+}
+
+void LiveGame::on_thinking(Players player, Thought const& thought) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  thinking_.emplace(player, thought);
+  publish(lock);
+}
+
+bool LiveGame::watched() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return listener_ != nullptr;
 }
 
 Reply LiveGame::await_human(Players colour, Vorak const& position, int limit_ms) {
@@ -362,6 +381,7 @@ Json LiveGame::state_json() const {
           {"think", {{"white", think[WHITE]}, {"black", think[BLACK]}}},
           {"result", result},
           {"human", human},
+          {"thinking", thinking_ ? thinking_json(*thinking_) : Json(nullptr)},
           {"finished", finished_},
           {"results", results_}};
 }

@@ -1,15 +1,17 @@
-// (d) What the bots think, on the page: a record's judgements charted point for point, a sharp
-// drop marked where it is, and a click on a point showing its position.
+// (d) What the bots think, on the page: a bot's candidates drawn as arrows while it searches and
+// gone when it plays; a record's judgements charted point for point, a sharp drop marked where
+// it is, and a click on a point showing its position.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  positionsOf, run, scratchDir, screenshot, snapshot, withManagerAndBrowser,
+  CELLS, launchBrowser, legalTargets, positionsOf, run, scratchDir, screenshot, serverName,
+  sleep, snapshot, startManager, withManagerAndBrowser,
 } from './lib.mjs';
 
-// The chart's points as the page draws them, in the order of their actions.
+// The chart's points as the page draws it, in the order of their actions.
 async function chartPoints(page) {
   return page.$$eval('#chart .point', (nodes) => nodes.map((n) => {
     const box = n.getBBox();
@@ -19,6 +21,54 @@ async function chartPoints(page) {
     };
   }).sort((a, b) => a.action - b.action));
 }
+
+// The playouts the thinking card reports so far.
+async function playoutsShown(page) {
+  const text = await page.textContent('#thinking .figures');
+  return Number(/^([\d,]+) playouts/.exec(text)[1].replace(/,/g, ''));
+}
+
+test('a bot searching: its candidates are arrows of legal actions, gone when it plays',
+  { timeout: 120000 }, async () => {
+    const chromium = await launchBrowser();
+    const manager = await startManager(['--white', 'human', '--black', 'bot:engine=mcts,time=3',
+      '--seed', '5', '--quiet']);
+    try {
+      const page = await chromium.newPage();
+      await page.goto(manager.url);
+      // The person opens the game; the bot searches while the page is open.
+      await page.click('#board .cell.movable');
+      await page.click('#board .cell.target');
+      await page.waitForSelector('#board .think-arrow', { timeout: 10000 });
+      const cells = (await snapshot(page)).cells;
+      const legal = new Set();
+      CELLS.forEach(([r, c], n) => {
+        if (cells[n] && cells[n].owner === 'black') {
+          for (const t of legalTargets(cells, r, c, 1)) {
+            legal.add(`${serverName(r, c)},${serverName(...t.split(',').map(Number))}`);
+          }
+        }
+      });
+      const arrows = await page.$$eval('#board .think-arrow', (nodes) => nodes.map((n) => n.dataset.move));
+      assert.ok(arrows.length > 0 && arrows.every((m) => legal.has(m)), arrows.join(' '));
+      const before = await playoutsShown(page);
+      await sleep(700);
+      assert.ok(await playoutsShown(page) > before, 'the playouts so far grow');
+      await screenshot(page, 'thinking.png');
+
+      await page.waitForSelector('#moves li[data-number="2"]', { timeout: 10000 });
+      assert.equal(await page.$$eval('#board .think-arrow', (nodes) => nodes.length), 0);
+      assert.equal(await page.isHidden('#thinking'), true);
+      // The chart's point of the live game shows its position as a record.
+      await page.click('#chart .point[data-action="2"]');
+      await page.waitForSelector('#connection[data-state="off"]');
+      assert.match(await page.textContent('#replay-position'), /^Action 2 of \d+$/);
+      assert.deepEqual(page.errors, []);
+    } finally {
+      await chromium.close();
+      await manager.stop();
+    }
+  });
 
 test('a record of two bots: every judgement is a point of the chart, drops are marked',
   { timeout: 300000 }, async () => {
@@ -76,11 +126,18 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
         document.getElementById('replay-position').textContent === want,
       `Action ${pick} of ${game.actions.length}`);
       assert.deepEqual((await snapshot(page)).cells, positions[pick]);
+      // The judgement of the next action, from the record, as arrows.
+      const next = game.actions[pick].eval.candidates.map((c) => c.move).filter((m) => m !== '');
+      assert.deepEqual(await page.$$eval('#board .think-arrow', (nodes) =>
+        nodes.map((n) => n.dataset.move).reverse()), next);
       await screenshot(page, 'chart.png');
 
       await page.setInputFiles('#record-file', madeFile);
-      await page.waitForFunction((n) =>
-        document.querySelectorAll('#chart .point').length === n, made.actions.length);
+      // The made record's chart, not the former one: the planted point is at 30%.
+      await page.waitForFunction((action) => {
+        const point = document.querySelector(`#chart .point[data-action="${action}"]`);
+        return point && point.dataset.white === '0.3';
+      }, planted[0]);
       const drops = await page.$$eval('#chart .drop', (nodes) => nodes.map((n) => ({
         action: Number(n.dataset.action), seat: n.dataset.seat })));
       assert.deepEqual(drops, planted.map((action) => ({ action, seat: 'white' })));

@@ -16,6 +16,7 @@
 
 #include "ai/clock.h"
 #include "ai/search_state.h"
+#include "ai/watched_clock.h"
 
 struct SearchTallies {
   std::uint32_t playouts = 0;
@@ -208,6 +209,7 @@ bool search_in_threads(P const& start, Players own, Clock const& deadline,
   auto run_lane = [&](Lane& lane) {
     try {
       Clock clock = deadline;
+      if (&lane == lanes.front().get()) watch_lane(clock, lane.best, lane.worst, threads);
       PlayoutRunner<P, Clock> runner(start, own, clock, lane.engine, lane.best, lane.worst,
                                      &shared);
       runner.run();
@@ -259,6 +261,7 @@ std::string search(Vorak& root, Clock const& deadline, SearchContext const& cont
   bool won_at_first_step = false;
   if (threads == 1) {
     Clock clock = deadline;
+    watch_lane(clock, context.best, context.worst, 1);
     PlayoutRunner<P, Clock> runner(start, own, clock, context.engine, context.best, context.worst,
                                    nullptr);
     won_at_first_step = runner.run() == PlayoutRunner<P, Clock>::End::WON_AT_FIRST_STEP;

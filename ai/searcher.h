@@ -10,6 +10,8 @@
 #include <string>
 
 #include "ai/search_state.h"
+#include "ai/search_watch.h"
+#include "ai/thought.h"
 #include "ai/tree/settings.h"
 #include "game/vorak.h"
 
@@ -43,7 +45,12 @@ class Searcher {
   // a search of `position.seconds_per_move` for the first action of a turn, the same tables
   // read again for the second. Writes the search tallies into `position`. Without a report it
   // writes nothing anywhere; with one, it writes to std::cout as the program's search does.
-  std::string choose(Vorak& position, SearchSettings const& settings);
+  // With a `watch`, the search hands it snapshots as it goes and ends early when it is
+  // cancelled.
+  std::string choose(Vorak& position, SearchSettings const& settings, SearchWatch* watch = nullptr);
+  // What the latest choice made of its action and the others: read from its tables once it has
+  // chosen, never during the search.
+  Thought const& thought() const;
 
  private:
   struct Tables;

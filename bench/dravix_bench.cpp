@@ -17,9 +17,11 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "ai/search_watch.h"
 #include "ai/searcher.h"
 #include "ai/tree/engine.h"
 #include "ai/tree/settings.h"
+#include "ai/watched_clock.h"
 #include "dravix_version.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -36,6 +38,7 @@ struct Options {
   unsigned short seconds = 5;
   std::uint32_t seed = 1;
   bool reference = false;   // search through the member functions instead of the fast form
+  bool watch = false;       // a watch takes snapshots of the search, as the manager's page does
   std::uint64_t steps = 0;  // when set, a clock of this many checks replaces the wall clock
   unsigned threads = 1;     // searchers at once; 0: one per core
   Engine engine = Engine::FLAT;
@@ -46,7 +49,7 @@ struct Options {
 char const* const USAGE =
     "usage: dravix-bench [--position opening|midgame | --board FILE --move-count N]"
     " [--player white|black] [--seconds S | --steps N] [--threads N] [--seed X]"
-    " [--reference] [--engine flat|mcts [--parallel root|tree] [--tune KEY=VALUE]...]"
+    " [--reference] [--watch] [--engine flat|mcts [--parallel root|tree] [--tune KEY=VALUE]...]"
     " [--help] [--version]\n";
 
 char const* const OPTION_HELP =
@@ -62,6 +65,8 @@ char const* const OPTION_HELP =
     "  --threads N                 searchers at once, 0 for one per core (default 1)\n"
     "  --seed X                    the seed of the position and of the search (default 1)\n"
     "  --reference                 search through the member functions, not the fast form\n"
+    "  --watch                     a watch takes a snapshot of the search every 250 ms, as the\n"
+    "                              manager's page does while a bot seat searches\n"
     "  --engine flat|mcts          the flat search (the default) or the tree search\n"
     "  --parallel root|tree        with --engine mcts: a tree per thread, or one shared\n"
     "  --tune KEY=VALUE            with --engine mcts: exploration, widening, priors, solver or\n"
@@ -105,8 +110,8 @@ Options parse(int argc, char** argv) {
       std::cout << "dravix-bench " << DRAVIX_VERSION << "\n";
       std::exit(0);
     }
-    if (arg == "--reference") {
-      o.reference = true;
+    if (arg == "--reference" || arg == "--watch") {
+      (arg == "--reference" ? o.reference : o.watch) = true;
       continue;
     }
     if (!takes_value(arg)) usage("unknown option " + arg);
@@ -148,6 +153,7 @@ Options parse(int argc, char** argv) {
   if (o.engine == Engine::MCTS && (o.reference || o.steps > 0))
     usage("the tree search runs on the fast form, for its seconds");
   if (o.parallel && o.engine != Engine::MCTS) usage("--parallel is for --engine mcts");
+  if (o.watch && o.reference) usage("--watch is for the fast form's search");
   return o;
 }
 
@@ -172,6 +178,7 @@ void advance_to_midgame(Vorak& state, std::uint32_t seed) {
 
 struct Measured {
   std::string move;
+  int snapshots = 0;  // taken by the watch
   double seconds = 0;
   double cpu_seconds = 0;
   std::uint32_t playouts = 0;
@@ -181,9 +188,16 @@ struct Measured {
 // One search of `state` by `engine` as the options say; its tallies are written into `state`.
 Measured measure(Vorak& state, Options const& o, Engine engine) {
   Measured m;
+  // What the page would be handed is built and dropped here.
+  SearchWatch watch([&m](Thought const&) { ++m.snapshots; });
+  SearchWatch* const watching = o.watch ? &watch : nullptr;
+  bool const single = state.move_count == 0;
   std::clock_t const cpu_start = std::clock();
   auto const start = std::chrono::steady_clock::now();
-  if (o.steps > 0) {
+  if (o.steps > 0 && watching) {
+    WatchedClock<StepClock> const clock(StepClock{o.steps}, watch, single);
+    m.move = search<FastPlayout>(state, clock, program_context(), o.threads);
+  } else if (o.steps > 0) {
     // Every thread gets the same number of clock checks.
     StepClock const clock{o.steps};
     m.move = o.reference ? search<ReferencePlayout>(state, clock, program_context(), o.threads)
@@ -196,7 +210,11 @@ Measured measure(Vorak& state, Options const& o, Engine engine) {
     TreeSettings settings = o.tree;
     settings.parallel = o.parallel.value_or(Parallel::ROOT);
     TreeEngine tree(o.seed, settings);
-    m.move = tree.choose(state, o.threads, &std::cout);
+    m.move = tree.choose(state, o.threads, &std::cout, watching);
+  } else if (watching) {
+    WatchedClock<WallClock> const clock(WallClock(std::time(nullptr) + state.seconds_per_move),
+                                        watch, single);
+    m.move = search<FastPlayout>(state, clock, program_context(), o.threads);
   } else {
     searchThreads = o.threads;
     searchEngine = engine;
@@ -263,6 +281,7 @@ int main(int argc, char** argv) {
             // Processor time of all threads where the C library measures it (elapsed time on
             // Windows): the rate of one thread undisturbed by other programs.
             << "playouts per CPU second: " << static_cast<long>(measured.per_cpu_second()) << "\n";
+  if (o.watch) std::cout << "snapshots: " << measured.snapshots << "\n";
   if (o.engine == Engine::MCTS) {
     // The flat search on the same position and threads right after, so that the two rates
     // meet the same machine.

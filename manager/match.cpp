@@ -108,6 +108,7 @@ void run(Referee& referee, Seat& white, Seat& black, MatchSettings const& settin
       } else {
         action.move = verdict.move;
         action.kind = kind_name(verdict.kind);
+        action.thought = reply.thought;
         record.actions.push_back(action);
         Seat& other = seat_of(opponent_of(mover));
         other.opponent_played(verdict.move);

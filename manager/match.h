@@ -20,6 +20,7 @@ struct ActionRecord {
   std::string move;  // server notation, "" for a pass; as received when refused
   std::string kind;  // "capture", "stacking", "pass"; empty when refused
   double seconds = 0;
+  std::optional<Thought> thought;  // a built-in bot's judgement of its action
 };
 
 struct GameRecord {

@@ -134,6 +134,9 @@ constexpr OptionEntry OPTIONS[] = {
      "show the games live on a web page at http://127.0.0.1:PORT/ (0 for any free port; the "
      "address is printed), where a human seat plays and records can be stepped through; the "
      "page stays up after the series until the program is interrupted"},
+    {"open", "RECORD",
+     "serve the page (on --web's port, else any free one) with the record in RECORD (written by "
+     "--record) loaded, to be stepped through, and play no game"},
     {"jobs", "N",
      "play N games of the series at once (default 1), each game's account printed whole when "
      "it ends; not with a tcp or human seat, nor with --web"},
@@ -233,6 +236,7 @@ std::string help_text() {
          "                     [--seconds SECONDS] [--record FILE] [--quiet] [--web PORT]\n"
          "                     [--jobs N] [--pairs] [--sprt ELO0,ELO1]\n"
          "       vorak-manager --merge RECORD... [--sprt ELO0,ELO1] [--record FILE]\n"
+         "       vorak-manager --open RECORD [--web PORT]\n"
          "       vorak-manager --elo W,D,L | --help | --version\n\n"
          "Referees games of Vorak, playing the game server's side of the protocol. Each seat is\n"
          "a TCP client (such as dravix-bot), a built-in player, a program the manager starts\n"
@@ -284,6 +288,14 @@ ParsedOptions parse_options(std::vector<std::string> const& args) {
     if (given("white")) o.white = seat("white", text("white"), o.white_settings);
     if (given("black")) o.black = seat("black", text("black"), o.black_settings);
     if (given("web")) o.web_port = static_cast<int>(whole_number("web", text("web"), 0, 65535));
+    if (given("open")) {
+      o.open_file = text("open");
+      if (o.open_file.empty()) throw BadValue{"--open takes the file name of a record"};
+      if (given("games"))
+        throw BadValue{"--open shows a record and plays no game: leave out --games"};
+      if (!o.web_port) o.web_port = 0;
+      o.games = 0;
+    }
     if (given("games"))
       o.games = static_cast<int>(whole_number("games", text("games"), o.web_port ? 0 : 1, 1000000));
     o.pairs = given("pairs");

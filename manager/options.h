@@ -49,6 +49,8 @@ struct Options {
   std::optional<int> web_port;
   // Records of a duel's parts to merge (--merge) instead of playing.
   std::vector<std::string> merge;
+  // A record shown on the page from the start (--open); no game is played then.
+  std::string open_file;
 
   // The limit per action of a seat of `kind`, -1 for none.
   int action_limit_for(SeatKind kind) const {

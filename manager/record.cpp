@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <iomanip>
 #include <random>
@@ -23,6 +24,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "game/notation.h"
 
 namespace manager {
 
@@ -115,10 +118,29 @@ Json colour_json(Players p) {
   return nullptr;
 }
 
+Json thought_json(Thought const& thought, Players player) {
+  // Four decimals say all a rate of playouts can; more only lengthen the record.
+  auto const rate = [](double r) { return std::round(r * 10000) / 10000; };
+  auto const server = [](std::string const& move) { return to_server_notation(move).value_or(""); };
+  Json candidates = Json::array();
+  for (Candidate const& c : thought.candidates)
+    candidates.push_back({{"move", server(c.move)}, {"playouts", c.playouts}, {"wins", c.wins}});
+  Json line = Json::array();
+  for (std::string const& m : thought.line) line.push_back(server(m));
+  return {{"engine", engine_name(thought.engine)},
+          {"playouts", thought.playouts},
+          {"value", rate(thought.value)},
+          {"white", rate(player == WHITE ? thought.value : 1 - thought.value)},
+          {"candidates", candidates},
+          {"line", line}};
+}
+
 Json action_json(ActionRecord const& a) {
-  return {{"number", a.number}, {"player", colour_json(a.player)},
-          {"step", a.step},     {"move", a.move},
-          {"kind", a.kind},     {"seconds", a.seconds}};
+  Json action = {{"number", a.number}, {"player", colour_json(a.player)},
+                 {"step", a.step},     {"move", a.move},
+                 {"kind", a.kind},     {"seconds", a.seconds}};
+  if (a.thought) action["eval"] = thought_json(*a.thought, a.player);
+  return action;
 }
 
 Json game_json(GameRecord const& game) {

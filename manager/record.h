@@ -54,7 +54,11 @@ std::string results_table(SeriesStats const& stats);
 
 // "white", "black", or null for no colour, as records and the live page name the colours.
 Json colour_json(Players p);
-// One action as records and the live page show it.
+// A search's judgement of an action due to `player`, as records and the live page show it
+// ("eval"): its engine, playouts, value for the side to act and for White, its candidates and
+// its line, moves in server notation ("" for the pass).
+Json thought_json(Thought const& thought, Players player);
+// One action as records and the live page show it, with its "eval" when a bot judged it.
 Json action_json(ActionRecord const& a);
 Json game_json(GameRecord const& game);
 // The record's "summary" of a series.

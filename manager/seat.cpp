@@ -69,6 +69,11 @@ void BuiltinSeat::start(Players colour, std::string const&) {
   colour_ = colour;
 }
 
+void BuiltinSeat::show_thinking(Thinking thinking, std::function<bool()> watched) {
+  thinking_ = std::move(thinking);
+  watched_ = std::move(watched);
+}
+
 Reply BuiltinSeat::request(Vorak const& position, int) {
   Clock::time_point const start = Clock::now();
   std::string internal;
@@ -84,11 +89,15 @@ Reply BuiltinSeat::request(Vorak const& position, int) {
       Vorak mine = position;
       mine.own_player = colour_;
       mine.seconds_per_move = bot_whole_seconds_;
-      internal = searcher_->choose(mine, bot_settings_);
+      std::optional<SearchWatch> watch;
+      if (thinking_)
+        watch.emplace([this](Thought const& thought) { thinking_(colour_, thought); }, watched_);
+      internal = searcher_->choose(mine, bot_settings_, watch ? &*watch : nullptr);
       break;
     }
   }
   Reply reply;
+  if (kind_ == SeatKind::BOT) reply.thought = searcher_->thought();
   reply.seconds = seconds_since(start);
   std::optional<std::string> const text = to_server_notation(internal);
   reply.status = text ? Reply::MOVE : Reply::MALFORMED;

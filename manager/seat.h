@@ -13,6 +13,7 @@
 #include <boost/random/mersenne_twister.hpp>
 
 #include "ai/searcher.h"
+#include "ai/thought.h"
 #include "game/vorak.h"
 #include "net/socket.h"
 
@@ -35,6 +36,8 @@ struct Reply {
   std::string move;    // MOVE: the body of the Move message; MALFORMED: the offending text;
                        // NOT_A_CLIENT: what it did
   double seconds = 0;  // from the request to the answer
+  // What a built-in bot made of the action it chose (manager's own search only).
+  std::optional<Thought> thought;
 };
 
 class Seat {
@@ -75,7 +78,14 @@ class BuiltinSeat : public Seat {
   void opponent_played(std::string const&) override {}
   void finish(std::string const&) override {}
 
+  // A bot's search tells `thinking` what it thinks as it goes, a few times a second, while
+  // `watched()` says that someone looks.
+  using Thinking = std::function<void(Players, Thought const&)>;
+  void show_thinking(Thinking thinking, std::function<bool()> watched);
+
  private:
+  Thinking thinking_;
+  std::function<bool()> watched_;
   SeatKind kind_;
   boost::random::mt19937 engine_;
   unsigned short bot_whole_seconds_;  // the position's seconds per move

@@ -20,6 +20,7 @@
 #include "manager/record.h"
 #include "manager/seat_settings.h"
 #include "manager/setup.h"
+#include "manager/web/opened_record.h"
 #include "manager/web/web_game.h"
 #include "manager/web/web_server.h"
 
@@ -175,6 +176,15 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
       return 2;
     }
   }
+  std::optional<OpenedRecord> opened;
+  if (!options.open_file.empty()) {
+    std::string error;
+    opened = open_record(options.open_file, error);
+    if (!opened) {
+      err << "vorak-manager: " << error << "\n";
+      return 2;
+    }
+  }
   // A record that cannot be written is found before the first game, not after the last.
   std::optional<RecordFile> record_file;
   if (!options.record_file.empty()) {
@@ -224,7 +234,9 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
   try {
     if (live) {
       web = std::make_unique<WebServer>(*live, static_cast<unsigned short>(*options.web_port));
+      if (opened) web->show(*opened);
       out << "Board on " << web->address() << "\n";
+      if (opened) out << "The page shows the record " << options.open_file << "\n";
     }
     std::unique_ptr<SocketServer> server;
     if (options.games > 0 && (options.white == SeatKind::TCP || options.black == SeatKind::TCP)) {
@@ -318,8 +330,14 @@ int run_series(Options const& options, std::ostream& out, std::ostream& err) {
             // Each game and seat gets its own stream of the series' seed.
             std::uint32_t const player_seed =
                 seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(2 * g + seat));
-            owned[colour] =
+            auto builtin =
                 std::make_unique<BuiltinSeat>(kinds[seat], player_seed, bots[seat], quiet_seats);
+            // A bot's search is shown on the page while one is open.
+            if (live)
+              builtin->show_thinking(
+                  [&live](Players p, Thought const& thought) { live->on_thinking(p, thought); },
+                  [&live] { return live->watched(); });
+            owned[colour] = std::move(builtin);
           }
           if (owned[colour]) seats[colour] = owned[colour].get();
         }

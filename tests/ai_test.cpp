@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -21,8 +22,11 @@
 #include "ai/playout.h"
 #include "ai/reference_playout.h"
 #include "ai/search.h"
+#include "ai/search_watch.h"
 #include "ai/searcher.h"
+#include "ai/thought.h"
 #include "ai/tree/engine.h"
+#include "ai/tree/tree_thought.h"
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"
@@ -937,4 +941,142 @@ TEST(tree_search, plays_its_most_visited_action) {
   std::size_t const actions = by_action(state, state.own_player, 1, CAPTURE).size();
   ASSERT_GT(actions, 1u);
   EXPECT_GE(std::stoul(m[2]) * actions, std::stoul(m[1])) << text;
+}
+
+namespace {
+
+// A thought's candidates as (move, playouts, wins).
+using Ranked = std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>>;
+Ranked candidates_of(Thought const& thought) {
+  Ranked found;
+  for (Candidate const& c : thought.candidates) found.emplace_back(c.move, c.playouts, c.wins);
+  return found;
+}
+
+}  // namespace
+
+TEST(thought, the_flat_tables_rank_actions_by_their_best_sequence) {
+  // 3132 and 1112 both have a sequence of five wins, 3132's with fewer losses; "W" alone (no
+  // action of the program) counts among the playouts only, and "3334W" (no second action)
+  // under its first action only.
+  SequenceTable const best = {{"11122122", 5}, {"1112", 1}, {"3334W", 2}, {"31324142", 5}};
+  SequenceTable const worst = {{"11122122", 3}, {"31324142", 1}, {"5556", 9}, {"W", 4}};
+  struct Case {
+    std::optional<std::string> first;
+    bool single;
+    std::optional<std::string> played;
+    Ranked candidates;
+    double value;
+    std::vector<std::string> line;
+  };
+  Case const cases[] = {
+      {std::nullopt,
+       false,
+       std::nullopt,
+       {{"3132", 6, 5}, {"1112", 9, 6}, {"3334", 2, 2}, {"5556", 9, 0}},
+       5.0 / 6,
+       {"3132", "4142"}},
+      {std::nullopt,
+       false,
+       "1112",
+       {{"1112", 9, 6}, {"3132", 6, 5}, {"3334", 2, 2}, {"5556", 9, 0}},
+       5.0 / 8,
+       {"1112", "2122"}},
+      {std::nullopt,
+       true,
+       std::nullopt,
+       {{"3132", 6, 5}, {"1112", 9, 6}, {"3334", 2, 2}, {"5556", 9, 0}},
+       5.0 / 6,
+       {"3132"}},
+      {"1112", false, std::nullopt, {{"2122", 8, 5}, {"", 1, 1}}, 5.0 / 8, {"2122"}},
+      {"1112", false, "", {{"", 1, 1}, {"2122", 8, 5}}, 1.0, {""}},
+      {"3334", false, std::nullopt, {}, 0.5, {}},
+      {"5556", false, "5657", {{"5657", 0, 0}, {"", 9, 0}}, 0.5, {"5657"}},
+  };
+  for (Case const& c : cases) {
+    SCOPED_TRACE(c.first.value_or("first") + " " + c.played.value_or("-"));
+    Thought const thought = flat_thought(best, worst, c.first, c.single, c.played);
+    EXPECT_EQ(thought.engine, Engine::FLAT);
+    EXPECT_EQ(thought.playouts, 30u);
+    EXPECT_EQ(candidates_of(thought), c.candidates);
+    EXPECT_DOUBLE_EQ(thought.value, c.value);
+    EXPECT_EQ(thought.line, c.line);
+  }
+}
+
+TEST(thought, the_tree_leads_with_its_choice_and_proofs_are_certain) {
+  std::vector<ActionStats> const actions = {
+      {0x0100, 10, 3, UNPROVEN}, {0x0201, 50, 30, UNPROVEN}, {0x0302, 5, 5, PROVEN_WIN}};
+  Thought const proven = tree_thought(actions, actions[2], {}, 65);
+  EXPECT_EQ(candidates_of(proven), (Ranked{{"0203", 5, 5}, {"0102", 50, 30}, {"0001", 10, 3}}));
+  EXPECT_EQ(proven.line, std::vector<std::string>{"0203"});
+  EXPECT_EQ(proven.value, 1);
+  EXPECT_DOUBLE_EQ(tree_thought(actions, actions[1], {}, 65).value, 0.6);
+  EXPECT_EQ(tree_thought(actions, {0x0100, 10, 3, PROVEN_LOSS}, {}, 65).value, 0);
+}
+
+// What each engine says of its choice is about that very choice, first action and second.
+TEST(thought, each_engine_judges_the_action_it_chose) {
+  for (Engine engine : {Engine::FLAT, Engine::MCTS}) {
+    SCOPED_TRACE(engine_name(engine));
+    SearchSettings settings;
+    settings.engine = engine;
+    settings.report = false;
+    settings.steps = 3000;
+    Searcher searcher(5);
+    Vorak state = played_position(4, 20);
+    for (int step = 1; step <= 2; ++step) {
+      std::string const move = searcher.choose(state, settings);
+      Thought const& thought = searcher.thought();
+      EXPECT_EQ(thought.engine, engine);
+      ASSERT_FALSE(thought.candidates.empty() || thought.line.empty());
+      EXPECT_EQ(thought.candidates.front().move + " " + thought.line.front(), move + " " + move);
+      EXPECT_LE(thought.candidates.size(), Thought::MOST_CANDIDATES);
+      EXPECT_TRUE(thought.value >= 0 && thought.value <= 1) << thought.value;
+      // Every playout of the turn's search; the flat search's last may have been cut short.
+      EXPECT_GT(thought.playouts, 0u);
+      EXPECT_LE(thought.playouts, state.playouts);
+      EXPECT_GE(thought.playouts + 1, state.playouts);
+      for (Candidate const& c : thought.candidates) EXPECT_LE(c.wins, c.playouts);
+      state.execute_move(move, false);
+    }
+  }
+}
+
+// A watched search hands its watch snapshots of legal actions as it goes, on its own thread,
+// and a cancelled one ends at its next look.
+TEST(search_watch, sees_each_engine_as_it_goes_and_can_end_it) {
+  for (Engine engine : {Engine::FLAT, Engine::MCTS}) {
+    SCOPED_TRACE(engine_name(engine));
+    SearchSettings settings;
+    settings.engine = engine;
+    settings.report = false;
+    settings.steps = engine == Engine::FLAT ? 3000000 : 60000;
+    Vorak state = played_position(7, 20);
+    std::vector<std::string> const legal = legal_actions(state, state.own_player);
+    std::vector<Thought> seen;
+    std::thread::id const searching = std::this_thread::get_id();
+    SearchWatch watch(
+        [&](Thought const& t) {
+          EXPECT_EQ(std::this_thread::get_id(), searching);
+          seen.push_back(t);
+        },
+        nullptr, std::chrono::milliseconds(1));
+    Searcher searcher(3);
+    searcher.choose(state, settings, &watch);
+    ASSERT_GE(seen.size(), 2u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      ASSERT_FALSE(seen[i].candidates.empty());
+      for (Candidate const& c : seen[i].candidates) EXPECT_TRUE(contains(legal, c.move)) << c.move;
+      EXPECT_GE(seen[i].playouts, i > 0 ? seen[i - 1].playouts : 1);
+    }
+    EXPECT_LE(seen.back().playouts, searcher.thought().playouts);
+
+    // Ended at the first look once cancelled: far fewer playouts than the steps allow.
+    SearchWatch cancelled([](Thought const&) {});
+    cancelled.cancel();
+    Vorak again = played_position(7, 20);
+    Searcher(3).choose(again, settings, &cancelled);
+    EXPECT_LT(again.playouts * 4, seen.back().playouts);
+  }
 }

@@ -36,6 +36,7 @@ TEST(bench_program, refusals_say_what_is_wrong_and_help_lists_every_option) {
                          {"--seconds", 2, "missing value for --seconds"},
                          {"--board " + truncated + " --move-count 0", 2, "group 2 is not closed"},
                          {"--board " + board + " --move-count 0 --steps 50", 0, ""},
+                         {"--reference --watch", 2, "--watch is for the fast form"},
                          {"--board " + truncated + "-missing --move-count 0", 2, "cannot read"}}) {
     support::Outcome const run = bench(c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
@@ -45,9 +46,9 @@ TEST(bench_program, refusals_say_what_is_wrong_and_help_lists_every_option) {
     support::Outcome const run = bench(help);
     EXPECT_EQ(run.status, 0) << help;
     EXPECT_EQ(run.err, "") << help;
-    for (char const* option :
-         {"--position", "--board", "--move-count", "--player", "--seconds", "--steps", "--threads",
-          "--seed", "--reference", "--engine", "--parallel", "--tune", "--help", "--version"})
+    for (char const* option : {"--position", "--board", "--move-count", "--player", "--seconds",
+                               "--steps", "--threads", "--seed", "--reference", "--watch",
+                               "--engine", "--parallel", "--tune", "--help", "--version"})
       EXPECT_NE(run.out.find(option), std::string::npos) << help << ": " << option;
   }
   std::remove(truncated.c_str());

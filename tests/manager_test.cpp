@@ -25,6 +25,7 @@
 #include "game/geometry.h"
 #include "game/setup.h"
 #include "game/vorak.h"
+#include "manager/bot_settings.h"
 #include "manager/draw.h"
 #include "manager/match.h"
 #include "manager/options.h"
@@ -515,6 +516,17 @@ TEST(options, every_option_is_read) {
   EXPECT_EQ(p.options.bot_seconds, 2);
   EXPECT_EQ(p.options.record_file, "r.json");
   EXPECT_TRUE(p.options.quiet);
+  EXPECT_FALSE(p.options.web_port);
+  // A record opened on the page plays nothing, on --web's port or any free one.
+  for (auto const& [args, port] :
+       {std::pair(std::vector<std::string>{"--open", "r.json"}, 0),
+        std::pair(std::vector<std::string>{"--web", "8080", "--open", "r.json"}, 8080)}) {
+    ParsedOptions const opened = parse(args);
+    ASSERT_EQ(opened.status, ParsedOptions::RUN) << opened.message;
+    EXPECT_EQ(opened.options.open_file, "r.json");
+    EXPECT_EQ(opened.options.games, 0);
+    EXPECT_EQ(opened.options.web_port, std::optional<int>(port));
+  }
 }
 
 TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
@@ -533,6 +545,8 @@ TEST(options, bad_options_and_values_are_refused_with_the_option_named) {
       {{"--action-limit", "1e3"}, "action-limit"},
       {{"--action-limit", ".5"}, "action-limit"},
       {{"--bot-time", "0"}, "bot-time"},
+      {{"--open", "r.json", "--games", "2"}, "open"},
+      {{"--open", ""}, "open"},
       {{"--white", "bot", "--bot-time", "3", "--action-limit", "3"}, "bot-time"},
       {{"--whi", "random"}, "whi"},
       {{"--frobnicate"}, "frobnicate"},
@@ -803,4 +817,33 @@ TEST(series_record, a_board_file_that_cannot_be_read_is_a_bad_value) {
   std::ostringstream out, err;
   EXPECT_EQ(run_series(o, out, err), 2);
   EXPECT_NE(err.str().find("cannot read"), std::string::npos);
+}
+
+// A bot seat's judgement of each of its actions goes into the record beside the action; the
+// other seat's actions have none, as records written before judgements were kept.
+TEST(series_record, a_bots_actions_carry_its_judgement) {
+  BotSettings bot;
+  bot.engine = "mcts";
+  bot.seconds = 0.05;
+  BuiltinSeat white(SeatKind::RANDOM, 3, 1, true);
+  BuiltinSeat black(SeatKind::BOT, 4, bot, true);
+  GameRecord record;
+  play_match(random_setup(6), white, black, MatchSettings{}, record);
+  Json const game = game_json(record);
+  int judged = 0;
+  for (Json const& a : game["actions"]) {
+    SCOPED_TRACE(a.dump());
+    if (a["player"] == "white") {
+      EXPECT_FALSE(a.contains("eval"));
+      continue;
+    }
+    ++judged;
+    Json const& eval = a["eval"];
+    EXPECT_EQ(eval["engine"], "mcts");
+    EXPECT_EQ(eval["candidates"][0]["move"], a["move"]);
+    EXPECT_EQ(eval["line"][0], a["move"]);
+    EXPECT_NEAR(eval["white"].get<double>(), 1 - eval["value"].get<double>(), 1e-4);
+    EXPECT_GE(eval["playouts"].get<std::uint64_t>(), eval["candidates"][0]["playouts"]);
+  }
+  EXPECT_GT(judged, 0);
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -27,8 +28,10 @@
 #include "manager/seat.h"
 #include "manager/series.h"
 #include "manager/setup.h"
+#include "manager/web/opened_record.h"
 #include "manager/web/web_game.h"
 #include "manager/web/web_server.h"
+#include "tests/support/scratch.h"
 
 using namespace manager;
 namespace asio = boost::asio;
@@ -318,6 +321,34 @@ TEST(human_seat, plays_only_legal_actions_offered_for_the_action_due) {
   int white_actions = 0;
   for (ActionRecord const& a : record.actions) white_actions += a.player == WHITE ? 1 : 0;
   EXPECT_EQ(white_actions, turns);
+}
+
+// A bot's search under way is shown, in server notation, until its action is played; and only
+// while a page is open is there anyone to show it to.
+TEST(live_state, shows_a_search_under_way_until_its_action) {
+  LiveGame live(1);
+  EXPECT_FALSE(live.watched());
+  Inbox inbox(live);
+  EXPECT_TRUE(live.watched());
+  GameRecord game;
+  Vorak const start = random_setup(2);
+  ActionRecord due;
+  due.number = 1;
+  due.player = WHITE;
+  live.on_start(game, start);
+  live.on_request(game, due, start);
+  Thought thought;
+  thought.value = 0.25;
+  thought.candidates = {{"3233", 7, 2}};
+  live.on_thinking(WHITE, thought);
+  std::size_t from = 0;
+  Json const shown = inbox.wait([](Json const& s) { return !s["thinking"].is_null(); }, from);
+  EXPECT_EQ(shown["thinking"]["player"], "white");
+  EXPECT_EQ(shown["thinking"]["white"], 0.25);
+  EXPECT_EQ(shown["thinking"]["candidates"][0]["move"], "3,2,3,3");
+  due.move = "3,2,3,3";
+  live.on_action(game, due, start);
+  EXPECT_TRUE(Json::parse(*live.state().text)["thinking"].is_null());
 }
 
 TEST(human_seat, gives_up_at_the_action_limit_or_when_closed) {
@@ -679,6 +710,7 @@ TEST(web_server, the_page_is_the_users_alone) {
   for (std::string const& query : std::vector<std::string>{
            "", "?key=" + wrong, "?key=" + server.key() + "0", "?key=", "?other=" + server.key()}) {
     EXPECT_EQ(ask(port, http::verb::get, "/state" + query).status, 403u) << query;
+    EXPECT_EQ(ask(port, http::verb::get, "/record" + query).status, 403u) << query;
     EXPECT_EQ(ask(port, http::verb::post, "/replay" + query, "{}").status, 403u) << query;
     EXPECT_THROW(Page(port, "/live" + query, origin), boost::system::system_error) << query;
   }
@@ -744,4 +776,51 @@ TEST(web_server, http_connections_are_capped_and_the_keyed_one_kept) {
   EXPECT_TRUE(closed_by_server(ec)) << ec.message();
   for (int i = 0; i < 8; ++i) strangers.push_back(open());
   EXPECT_EQ(request(), 200u) << "the keyed connection was let go";
+}
+
+// --open: a record is read whole and checked before the page is served, and only a page with
+// the key gets it.
+TEST(opened_record, only_a_record_is_opened_and_the_keyed_page_gets_it) {
+  support::ScratchFolder folder("opened_record");
+  auto file = [&](std::string const& name, std::string const& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+    return (folder / name).string();
+  };
+  Json const record = {{"seed", 1}, {"games", Json::array({game_json(played_game(4))})}};
+  std::string deep = "{\"games\": [";
+  for (int i = 0; i < 40; ++i) deep += "[";
+  std::string const refused[] = {
+      (folder / "missing.json").string(),
+      folder.path().string(),
+      file("text.json", "not JSON"),
+      file("list.json", "[1, 2]"),
+      file("other.json", "{\"games\": 3, \"x\": {\"start\": \"s\"}}"),
+      file("moves.json", "{\"moves\": [], \"start\": 4}"),
+      file("deep.json", deep + std::string(40, ']') + "]}"),
+      file("cut.json", record.dump().substr(0, 100)),
+  };
+  for (std::string const& path : refused) {
+    std::string error;
+    EXPECT_FALSE(open_record(path, error)) << path;
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+  }
+
+  std::string error;
+  std::optional<OpenedRecord> const opened =
+      open_record(file("games.json", "\xEF\xBB\xBF" + record.dump(2)), error);
+  ASSERT_TRUE(opened) << error;
+  std::optional<OpenedRecord> const one_game =
+      open_record(file("game.json", game_json(played_game(5)).dump()), error);
+  EXPECT_TRUE(one_game) << error;
+
+  LiveGame live(0);
+  WebServer server(live, 0);
+  EXPECT_EQ(ask(server.port(), http::verb::get, with_key(server, "/record")).status, 404u);
+  server.show(*opened);
+  EXPECT_EQ(ask(server.port(), http::verb::get, "/record").status, 403u);
+  Answer const answer = ask(server.port(), http::verb::get, with_key(server, "/record"));
+  ASSERT_EQ(answer.status, 200u);
+  Json const shown = Json::parse(answer.body);
+  EXPECT_EQ(shown["name"], "games.json");
+  EXPECT_EQ(shown["record"], record);
 }

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "ai/tree/tree_thought.h"
+
 TreeSettings treeSettings;
 
 namespace {
@@ -53,6 +55,16 @@ std::uint32_t saturated(std::uint64_t n) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(n, 0xFFFFFFFFu));
 }
 
+// A win that the look-ahead found, played without a search.
+Thought sure_win(std::vector<std::string> line) {
+  Thought thought;
+  thought.engine = Engine::MCTS;
+  thought.value = 1;
+  thought.candidates.push_back({line.front(), 0, 0});
+  thought.line = std::move(line);
+  return thought;
+}
+
 }  // namespace
 
 ActionStats best_action(std::vector<ActionStats> const& actions) {
@@ -85,17 +97,19 @@ std::vector<std::uint64_t> TreeEngine::seeds(unsigned threads) {
   return seeds;
 }
 
-std::string TreeEngine::choose(Vorak& position, unsigned threads, std::ostream* report) {
+std::string TreeEngine::choose(Vorak& position, unsigned threads, std::ostream* report,
+                               SearchWatch* watch) {
   // The turn's clock starts before anything else is done for it.
   Steady::time_point const start = Steady::now();
   if (position.move_count % 2 == 1) return second_action(position, start);
-  return first_action(position, threads, report, start);
+  return first_action(position, threads, report, start, watch);
 }
 
 std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ostream* report,
-                                     Steady::time_point start) {
+                                     Steady::time_point start, SearchWatch* watch) {
   have_turn_ = false;
   have_decided_second_ = false;
+  thought_ = tree_thought({}, ActionStats(), {}, 0);
   Players const own = position.own_player;
   position.playouts = position.wins = position.losses = 0;
 
@@ -110,6 +124,9 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
     expected_.execute_move(decision.first, false);
     have_turn_ = have_decided_second_ = true;
     decided_second_ = decision.second;
+    thought_ = sure_win(decision.second.empty()
+                            ? std::vector<std::string>{decision.first}
+                            : std::vector<std::string>{decision.first, decision.second});
     return decision.first;
   }
 
@@ -118,7 +135,7 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
           ? TurnClock::calendar(
                 start, std::time(nullptr) + static_cast<std::time_t>(std::ceil(seconds(position))))
           : TurnClock::monotonic(start, seconds(position));
-  search_.run(position, seeds(threads), clock, settings_.max_playouts);
+  search_.run(position, seeds(threads), clock, settings_.max_playouts, watch);
   std::vector<ActionStats> const actions = search_.root_actions();
   ActionStats const best = best_action(actions);
   if (best.move == FastPlayout::NO_MOVE) {  // no capture to open the turn
@@ -131,6 +148,8 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
   position.wins = saturated(wins);
   position.losses = position.playouts - std::min(position.playouts, position.wins);
 
+  std::vector<FastPlayout::Move> const line = search_.line_from(best.move, Thought::LONGEST_LINE);
+  thought_ = tree_thought(actions, best, line, search_.playouts());
   double const rate = best.proof == PROVEN_WIN ? 1
                       : best.visits == 0       ? 0.5
                                                : static_cast<double>(best.wins) / best.visits;
@@ -143,7 +162,7 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
                 : best.proof == PROVEN_LOSS ? " (lost whatever it plays)"
                                             : "")
             << "; expected:";
-    for (FastPlayout::Move m : search_.line_from(best.move, 8)) *report << " " << shown(m);
+    for (FastPlayout::Move m : line) *report << " " << shown(m);
     *report << "\n";
   }
   std::string const move = FastPlayout::text(best.move);
@@ -157,10 +176,19 @@ std::string TreeEngine::first_action(Vorak& position, unsigned threads, std::ost
 std::string TreeEngine::second_action(Vorak& position, Steady::time_point start) {
   if (have_turn_ && same_position(position, expected_)) {
     have_turn_ = false;
-    if (have_decided_second_) return decided_second_;
-    ActionStats const best = best_action(search_.actions_after(first_));
-    if (best.move != FastPlayout::NO_MOVE && (best.visits > 0 || best.proof == PROVEN_WIN))
+    if (have_decided_second_) {
+      thought_ = sure_win({decided_second_});
+      return decided_second_;
+    }
+    std::vector<ActionStats> const after = search_.actions_after(first_);
+    ActionStats const best = best_action(after);
+    if (best.move != FastPlayout::NO_MOVE && (best.visits > 0 || best.proof == PROVEN_WIN)) {
+      // The turn's line, from the action after the first.
+      std::vector<FastPlayout::Move> line = search_.line_from(first_, Thought::LONGEST_LINE + 1);
+      if (!line.empty()) line.erase(line.begin());
+      thought_ = tree_thought(after, best, line, search_.playouts());
       return FastPlayout::text(best.move);
+    }
   }
   // A position the trees did not reach: a short search of its own, on one thread.
   have_turn_ = false;
@@ -168,6 +196,9 @@ std::string TreeEngine::second_action(Vorak& position, Steady::time_point start)
               TurnClock::monotonic(start, std::max(0.03, UNFORESEEN_SHARE * seconds(position))),
               settings_.max_playouts != 0 ? std::min(settings_.max_playouts, UNFORESEEN_PLAYOUTS)
                                           : UNFORESEEN_PLAYOUTS);
-  ActionStats const best = best_action(search_.root_actions());
+  std::vector<ActionStats> const actions = search_.root_actions();
+  ActionStats const best = best_action(actions);
+  thought_ = tree_thought(actions, best, search_.line_from(best.move, Thought::LONGEST_LINE),
+                          search_.playouts());
   return best.move == FastPlayout::NO_MOVE ? std::string() : FastPlayout::text(best.move);
 }

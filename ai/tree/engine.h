@@ -10,6 +10,8 @@
 #include <string>
 
 #include "ai/playout.h"
+#include "ai/search_watch.h"
+#include "ai/thought.h"
 #include "ai/tree/search.h"
 #include "ai/tree/settings.h"
 #include "game/vorak.h"
@@ -25,12 +27,16 @@ class TreeEngine {
   // pass), thinking at most the settings' seconds (else `position.seconds_per_move`) for the
   // whole turn with `threads` threads (0: one per core). The turn's clock starts at the call.
   // The report goes to `report` unless it is null. Writes the search tallies into `position`.
-  std::string choose(Vorak& position, unsigned threads, std::ostream* report);
+  // A `watch` is handed snapshots of the first action's search, and may end it early.
+  std::string choose(Vorak& position, unsigned threads, std::ostream* report,
+                     SearchWatch* watch = nullptr);
+  // What the latest choice made of its action.
+  Thought const& thought() const { return thought_; }
 
  private:
   using Steady = std::chrono::steady_clock;
   std::string first_action(Vorak& position, unsigned threads, std::ostream* report,
-                           Steady::time_point start);
+                           Steady::time_point start, SearchWatch* watch);
   std::string second_action(Vorak& position, Steady::time_point start);
   double seconds(Vorak const& position) const;
   std::vector<std::uint64_t> seeds(unsigned threads);
@@ -45,6 +51,7 @@ class TreeEngine {
   FastPlayout::Move first_ = FastPlayout::NO_MOVE;
   bool have_decided_second_ = false;
   std::string decided_second_;
+  Thought thought_;
 };
 
 // The action the trees' statistics choose: a proven win first, never a proven loss while

@@ -11,10 +11,26 @@
 #include <thread>
 
 #include "ai/tree/descent.h"
+#include "ai/tree/engine.h"
+#include "ai/tree/tree_thought.h"
 
 namespace {
 
 constexpr std::size_t NODE_BYTES = 16;
+
+// At a thread's pause every ADAPT_EVERY playouts: true when the watch has cancelled the search;
+// else, when a snapshot is due and the thread is the one watched, its tree's.
+template <class Store, class Watching>
+bool watch_tree(Store const& store, Watching const& watching) {
+  if (watching.watch->cancelled()) return true;
+  if (watching.lanes == 0 || !watching.watch->due()) return false;
+  std::vector<ActionStats> const actions = tree_reading::root_actions(store);
+  ActionStats const lead = best_action(actions);
+  watching.watch->publish(
+      tree_thought(actions, lead, tree_reading::line_from(store, lead.move, Thought::LONGEST_LINE),
+                   std::uint64_t{store.visits(0)} * watching.lanes));
+  return false;
+}
 // The threshold is reconsidered this often, in playouts of one thread.
 constexpr std::uint64_t ADAPT_EVERY = 1024;
 
@@ -57,7 +73,7 @@ void TreeSearch::prepare(std::size_t threads) {
 }
 
 void TreeSearch::run(Vorak const& root, std::vector<std::uint64_t> const& seeds,
-                     TurnClock const& clock, std::uint64_t playouts) {
+                     TurnClock const& clock, std::uint64_t playouts, SearchWatch* watch) {
   playouts_ = 0;
   expand_after_ = settings_.expand_after;
   if (seeds.empty()) return;
@@ -70,9 +86,14 @@ void TreeSearch::run(Vorak const& root, std::vector<std::uint64_t> const& seeds,
   std::exception_ptr failure;
   auto lane = [&](std::size_t i) {
     try {
-      Lane const done = settings_.parallel == Parallel::TREE
-                            ? grow(*shared_, start, own, seeds[i], clock, playouts, seeds.size())
-                            : grow(*locals_[i], start, own, seeds[i], clock, playouts, 1);
+      // A shared tree holds every thread's playouts; a tree of one thread, about a share.
+      Watching const watching{watch, i > 0                                  ? 0
+                                     : settings_.parallel == Parallel::TREE ? 1
+                                                                            : threads};
+      Lane const done =
+          settings_.parallel == Parallel::TREE
+              ? grow(*shared_, start, own, seeds[i], clock, playouts, seeds.size(), watching)
+              : grow(*locals_[i], start, own, seeds[i], clock, playouts, 1, watching);
       std::lock_guard<std::mutex> const hold(lock);
       playouts_ += done.playouts;
       expand_after_ = std::max(expand_after_, done.expand_after);
@@ -100,7 +121,7 @@ void TreeSearch::run(Vorak const& root, std::vector<std::uint64_t> const& seeds,
 template <class Store>
 TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Players own,
                                   std::uint64_t seed, TurnClock clock, std::uint64_t playouts,
-                                  std::size_t sharers) {
+                                  std::size_t sharers, Watching watching) {
   Descent<Store> d(store, settings_, seed);
   if (store.first_child(0) == 0) return {0, d.expand_after()};  // no action to think about
   double const begun = clock.elapsed();
@@ -112,6 +133,7 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
     if (playouts != 0 && d.playouts() >= playouts) break;
     if (clock.expired() || store.visits(0) >= MOST_VISITS) break;
     if (d.playouts() % ADAPT_EVERY == 0 && d.playouts() > 0) {
+      if (watching.watch && watch_tree(store, watching)) break;
       // The nodes a playout adds fall as the threshold rises (each expansion takes that many
       // visits of a leaf of its own): the threshold at which the playouts still to come, at
       // the rate of nodes seen so far, fit in the room left.

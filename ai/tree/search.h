@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ai/playout.h"
+#include "ai/search_watch.h"
 #include "ai/tree/local_store.h"
 #include "ai/tree/reading.h"
 #include "ai/tree/settings.h"
@@ -30,9 +31,10 @@ class TreeSearch {
   // not 0. The root's actions are listed before the clock is asked, so that a search that ends
   // at once still knows them, in the order of its priors. A thread that cannot be started
   // leaves the search to those that could; the first failure of a thread is thrown once all
-  // have ended. The readings are valid once it has returned.
+  // have ended. The readings are valid once it has returned. A `watch` is handed snapshots of
+  // the first thread's tree, and ends the search early when it is cancelled.
   void run(Vorak const& root, std::vector<std::uint64_t> const& seeds, TurnClock const& clock,
-           std::uint64_t playouts);
+           std::uint64_t playouts, SearchWatch* watch = nullptr);
 
   // The readings, every tree's added up.
   std::vector<ActionStats> root_actions() const;
@@ -62,9 +64,15 @@ class TreeSearch {
     std::uint64_t playouts;
     std::uint32_t expand_after;
   };
+  // What a thread tells a watch: nothing but whether to go on, or (`lanes` > 0, the first
+  // thread) also its tree, whose playouts stand for those of `lanes` threads.
+  struct Watching {
+    SearchWatch* watch = nullptr;
+    std::size_t lanes = 0;
+  };
   template <class Store>
   Lane grow(Store& store, FastPlayout const& start, Players own, std::uint64_t seed,
-            TurnClock clock, std::uint64_t playouts, std::size_t sharers);
+            TurnClock clock, std::uint64_t playouts, std::size_t sharers, Watching watching);
 
   TreeSettings settings_;
   std::vector<std::unique_ptr<LocalStore>> locals_;  // root parallelism: one per thread

@@ -73,6 +73,12 @@
       markerWidth: '4', markerHeight: '4', orient: 'auto-start-reverse',
     }, defs);
     el('path', { d: 'M 0 0 L 10 5 L 0 10 z' }, marker);
+    // The candidates' heads keep one size whatever the width of their shafts.
+    const head = el('marker', {
+      id: 'think-head', viewBox: '0 0 10 10', refX: '6', refY: '5', markerUnits: 'userSpaceOnUse',
+      markerWidth: '16', markerHeight: '16', orient: 'auto-start-reverse',
+    }, defs);
+    el('path', { d: 'M 0 1 L 10 5 L 0 9 z' }, head);
 
     for (let r = 0; r < 9; r++) {
       const first = CELLS.find((cell) => cell.r === r);
@@ -184,6 +190,9 @@
       human: s.human,
       results: s.results,
       finished: s.finished,
+      // A bot seat's search under way, until it plays.
+      judgement: s.thinking && s.due && s.thinking.player === s.due.player ? s.thinking : null,
+      judgementHeading: s.thinking ? `${NAMES[s.thinking.player]} (${s[s.thinking.player]}) is thinking` : '',
     };
     if (!view.turn && s.position) {
       view.turn = s.in_game ? { main: 'The game goes on', sub: '' }
@@ -202,7 +211,14 @@
     const atEnd = index === frames.length - 1;
     let turn = turnText(frame.to_move, frame.step, frame.action);
     if (!turn) turn = { main: `Game over after ${index} actions`, sub: '' };
+    // The judgement of the action that follows the position shown, by the bot that played it.
+    const next = moves[index];
+    const judgement = next && next.eval && typeof next.eval === 'object'
+      ? { ...next.eval, player: next.player } : null;
     return {
+      judgement,
+      judgementHeading: judgement ? `${NAMES[next.player] || ''} (${labels[next.player] || ''}) ` +
+        `judged action ${next.number}, playing ${next.move === '' ? 'a pass' : next.move}` : '',
       cells: frame.position.cells,
       tallies: frame.position.tallies,
       moves,
@@ -225,6 +241,7 @@
 
   function render() {
     document.body.dataset.mode = mode;
+    drawConnection();
     if (mode === 'replay' && replay) {
       renderView(replayView());
       const n = replay.frames.length - 1;
@@ -261,6 +278,8 @@
     drawSides(view);
     drawMoves(view);
     drawHuman(view);
+    drawChart(view);
+    window.VorakJudgement.card($('thinking'), view.judgement, view.judgementHeading);
 
     // The manager sends the lines of the last games only; the console has the whole table.
     const list = $('results');
@@ -288,7 +307,8 @@
   }
 
   function drawCells(view) {
-    const last = view.played > 0 ? parseMove(view.moves[view.played - 1].move) : null;
+    const last = view.played > 0 && view.moves[view.played - 1]
+      ? parseMove(view.moves[view.played - 1].move) : null;
     const human = view.human;
     const sources = new Set();
     const targets = new Map();   // cell key -> move text, for the chosen stack
@@ -321,11 +341,18 @@
         x2: (b.x - (b.x - a.x) * shorten).toFixed(1), y2: (b.y - (b.y - a.y) * shorten).toFixed(1),
       }, arrowLayer);
     }
+    window.VorakJudgement.arrows(arrowLayer, view.judgement, { centre, parseMove, el, cell: R });
+  }
+
+  // A seat's label, which may break after each comma of its settings and slash of its path.
+  function setLabel(node, text) {
+    const parts = (text || '').split(/(?<=[,/])/);
+    node.replaceChildren(...parts.flatMap((part, n) => (n === 0 ? [part] : [document.createElement('wbr'), part])));
   }
 
   function drawSides(view) {
     for (const side of SIDES) {
-      $(`label-${side}`).textContent = view.labels[side] || '';
+      setLabel($(`label-${side}`), view.labels[side]);
       for (const kind of KINDS) {
         $(`tally-${side}-${kind}`).textContent = view.tallies ? view.tallies[side][kind] : '';
       }
@@ -395,6 +422,26 @@
     }
   }
 
+  function drawChart(view) {
+    const points = window.VorakChart.draw($('chart'),
+      { moves: view.moves, current: view.played, labels: view.labels }, showAfter);
+    $('chart-card').hidden = points === 0;
+    for (const side of SIDES) setLabel($(`chart-seat-${side}`), view.labels[side]);
+  }
+
+  // The position after `action` actions: a step of the record shown, or the live game so far
+  // opened as a record, since the live board always shows the latest position.
+  function showAfter(action) {
+    if (mode === 'replay') {
+      goTo(action);
+    } else if (live && live.start) {
+      $('replay-game').replaceChildren();
+      $('replay-game').hidden = true;
+      openGame([{ game: live.game, white: live.white, black: live.black, start: live.start,
+        actions: live.moves }], 0, action);
+    }
+  }
+
   function drawHuman(view) {
     const box = $('human');
     const human = view.human;
@@ -456,10 +503,19 @@
 
   // ---- the connection ---------------------------------------------------------------------
 
+  let connection = { state: 'connecting', text: 'connecting…' };
+
   function setConnection(state, text) {
+    connection = { state, text };
+    drawConnection();
+  }
+
+  // A record shown is no live game, whatever the connection.
+  function drawConnection() {
     const node = $('connection');
-    node.dataset.state = state;
-    node.textContent = text;
+    const shown = mode === 'replay' ? { state: 'off', text: 'record, not live' } : connection;
+    node.dataset.state = shown.state;
+    node.textContent = shown.text;
   }
 
   // The secret of the run, from the address that the manager printed; it is asked for wherever
@@ -533,9 +589,14 @@
       alertReplay(`${file.name} is not JSON.`);
       return;
     }
-    const games = Array.isArray(record.games) ? record.games : record && record.start ? [record] : [];
+    await loadRecord(record, file.name);
+  });
+
+  async function loadRecord(record, name) {
+    const games = record && Array.isArray(record.games) ? record.games
+      : record && record.start ? [record] : [];
     if (games.length === 0) {
-      alertReplay(`${file.name} holds no game of a vorak-manager record.`);
+      alertReplay(`${name} holds no game of a vorak-manager record.`);
       return;
     }
     const select = $('replay-game');
@@ -548,7 +609,20 @@
     }));
     select.hidden = games.length < 2;
     await openGame(games, 0);
-  });
+  }
+
+  // The record that vorak-manager --open names is shown as the page opens.
+  async function loadOpenedRecord() {
+    let answer;
+    try {
+      const response = await fetch(`record?${keyQuery}`);
+      if (!response.ok) return;
+      answer = await response.json();
+    } catch (e) {
+      return;
+    }
+    await loadRecord(answer.record, answer.name);
+  }
 
   function alertReplay(text) {
     mode = 'replay';
@@ -557,16 +631,21 @@
     $('replay-error').hidden = false;
     $('replay-error').textContent = text;
     document.body.dataset.mode = 'replay';
+    drawConnection();
   }
 
-  async function openGame(games, n) {
+  async function openGame(games, n, index = 0) {
     const game = games[n];
+    // The manager needs only the moves and who played them; the rest stays here.
+    const actions = Array.isArray(game.actions)
+      ? game.actions.map((a) => (a && typeof a === 'object' ? { move: a.move, player: a.player } : a))
+      : game.actions;
     let answer;
     try {
       const response = await fetch(`replay?${keyQuery}`, {
         method: 'POST',
         headers: { 'Content-Type': 'application/json' },
-        body: JSON.stringify({ start: game.start, actions: game.actions }),
+        body: JSON.stringify({ start: game.start, actions }),
       });
       answer = await response.json();
     } catch (e) {
@@ -577,7 +656,8 @@
       alertReplay(`The record cannot be replayed: ${answer.error}`);
       return;
     }
-    replay = { games, game, frames: answer.frames, error: answer.error, index: 0 };
+    replay = { games, game, frames: answer.frames, error: answer.error,
+      index: Math.max(0, Math.min(index, answer.frames.length - 1)) };
     mode = 'replay';
     selected = null;
     render();
@@ -619,4 +699,5 @@
 
   buildBoard();
   connect();
+  loadOpenedRecord();
 })();

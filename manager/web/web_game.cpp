@@ -26,6 +26,13 @@ Json cell_json(int row, int column) {
   return Json::array({row, column});
 }
 
+// A search under way, as the page draws it: its judgement so far, and whose it is.
+Json thinking_json(std::pair<Players, Thought> const& thinking) {
+  Json json = thought_json(thinking.second, thinking.first);
+  json["player"] = colour_json(thinking.first);
+  return json;
+}
+
 // At most `size` bytes of a client's `text` for a message, cut on a character boundary and
 // marked; the JSON of the answer escapes what needs escaping.
 std::string excerpt(std::string const& text, std::size_t size = 40) {
@@ -151,6 +158,7 @@ void LiveGame::take(GameRecord const& game, Vorak const& position,
   record_ = game;
   position_ = position;
   due_ = std::move(due);
+  thinking_.reset();
 }
 
 void LiveGame::on_start(GameRecord const& game, Vorak const& position) {
@@ -181,6 +189,17 @@ void LiveGame::on_end(GameRecord const& game, Vorak const& position) {
   results_.push_back(result_line(game));
   if (results_.size() > RECENT_RESULTS) results_.pop_front();
   publish(lock);
+}
+
+void LiveGame::on_thinking(Players player, Thought const& thought) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  thinking_.emplace(player, thought);
+  publish(lock);
+}
+
+bool LiveGame::watched() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return listener_ != nullptr;
 }
 
 Reply LiveGame::await_human(Players colour, Vorak const& position, int limit_ms) {
@@ -294,12 +313,14 @@ Json LiveGame::state_json() const {
           {"status", status_},
           {"white", record_.white},
           {"black", record_.black},
+          {"start", record_.start},
           {"position", position_ ? position_json(*position_) : Json(nullptr)},
           {"due", due},
           {"moves", moves},
           {"think", {{"white", think[WHITE]}, {"black", think[BLACK]}}},
           {"result", result},
           {"human", human},
+          {"thinking", thinking_ ? thinking_json(*thinking_) : Json(nullptr)},
           {"finished", finished_},
           {"results", results_}};
 }

@@ -79,6 +79,11 @@ class LiveGame : public MatchObserver {
   void on_action(GameRecord const& game, ActionRecord const& action,
                  Vorak const& position) override;
   void on_end(GameRecord const& game, Vorak const& position) override;
+  // What a bot seat's search thinks of the action due to `player` as it goes; shown until the
+  // action is played.
+  void on_thinking(Players player, Thought const& thought);
+  // A page is open to be told of changes.
+  bool watched() const;
 
   // The human seat's side: waits until the page plays a legal action for `colour` on
   // `position`, or `limit_ms` passes (negative: no limit; a person takes the time they need),
@@ -122,6 +127,7 @@ class LiveGame : public MatchObserver {
   GameRecord record_;
   std::optional<Vorak> position_;
   std::optional<ActionRecord> due_;
+  std::optional<std::pair<Players, Thought>> thinking_;
   std::optional<Waiting> waiting_;
   int finished_ = 0;                 // games over
   std::deque<std::string> results_;  // result lines of the last RECENT_RESULTS games

@@ -132,6 +132,7 @@ struct Hub {
   // Every connection, oldest first; each takes itself out as it ends.
   std::list<HttpSession*> sessions;
   std::list<Channel*> channels;
+  std::optional<OpenedRecord> opened;  // the record of --open
   // Hands states to this thread; set on `live` only while a page is open, so that a series
   // that nobody watches builds no state messages.
   LiveGame::Listener listener;
@@ -193,7 +194,8 @@ Response Hub::respond(Request const& request) const {
   std::string_view path = view(request.target());
   path = path.substr(0, path.find('?'));
 
-  if ((path == "/replay" && request.method() == http::verb::post) || path == "/state") {
+  if ((path == "/replay" && request.method() == http::verb::post) || path == "/state" ||
+      path == "/record") {
     if (!keyed(request))
       return text_response(request, http::status::forbidden,
                            "Open the address that vorak-manager printed: it holds the page's key.");
@@ -221,6 +223,11 @@ Response Hub::respond(Request const& request) const {
   }
   if (path == "/state")
     return make_response(request, http::status::ok, *live.state().text, "application/json");
+  if (path == "/record") {
+    if (!opened) return text_response(request, http::status::not_found, "No record was opened.");
+    return make_response(request, http::status::ok, opened_record_json(*opened),
+                         "application/json");
+  }
   std::string_view const name = path == "/" ? std::string_view("index.html") : path.substr(1);
   for (WebAsset const& asset : web_assets()) {
     if (asset.name != name) continue;
@@ -673,6 +680,15 @@ std::string const& WebServer::key() const {
 
 std::string WebServer::address() const {
   return "http://127.0.0.1:" + std::to_string(port()) + "/?key=" + key();
+}
+
+void WebServer::show(OpenedRecord const& record) {
+  std::promise<void> shown;
+  asio::post(impl_->ioc, [this, &record, &shown] {
+    impl_->hub.opened = record;
+    shown.set_value();
+  });
+  shown.get_future().wait();
 }
 
 WebServer::Counts WebServer::counts() const {

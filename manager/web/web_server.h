@@ -8,6 +8,7 @@
 //   GET  /, /app.js, /style.css   the page
 //   GET  /state?key=K             the current state message (JSON)
 //   POST /replay?key=K            one game of a record in, its positions out (JSON)
+//   GET  /record?key=K            the record of --open, {"name", "record"}; 404 without one
 //   GET  /live?key=K              WebSocket: every state message as it comes; the page sends
 //                                 {"type": "move", "action": N, "move": "sr,si,tr,ti"}
 //                                 and hears {"type": "refused", "message": ...} when it is not
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "manager/web/opened_record.h"
 #include "manager/web/web_game.h"
 
 namespace manager {
@@ -56,6 +58,8 @@ class WebServer {
   std::string const& key() const;
   // "http://127.0.0.1:PORT/?key=KEY", the address to open.
   std::string address() const;
+  // The page shows `record` when it opens.
+  void show(OpenedRecord const& record);
   // Connections open now, by kind; waits for the server's thread to count them.
   struct Counts {
     int http = 0;

@@ -1,6 +1,7 @@
-// (c) A recorded series opened on the page and stepped through, forward to the end and back,
-// each position compared with the record replayed by rules of our own; a record that breaks
-// the rules is shown up to the action that breaks them.
+// (c) A recorded series opened on the page (vorak-manager --open) and stepped through, forward
+// to the end and back, each position compared with the record replayed by rules of our own; a
+// record that breaks the rules is shown up to the action that breaks them, and one written
+// before the page showed evaluations still shows its moves.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -69,15 +70,13 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
   assert.deepEqual(await series.wait(60000), { code: 0, signal: null }, series.output());
   const record = JSON.parse(fs.readFileSync(recordFile, 'utf8'));
 
-  // Only the page: no game of its own.
-  await withManagerAndBrowser(['--games', '0'], dir, async (manager, chromium) => {
+  // Only the page, which opens with the record: no game of its own.
+  await withManagerAndBrowser(['--open', recordFile], dir, async (manager, chromium) => {
     const page = await chromium.newPage();
     await page.goto(manager.url);
-    await page.waitForSelector('#status:not([hidden])');
-    assert.match(await page.textContent('#status'), /No game was played/);
-
-    await page.setInputFiles('#record-file', recordFile);
     await page.waitForSelector('body[data-mode="replay"]');
+    // Connected, yet what it shows is no live game.
+    await page.waitForSelector('#connection[data-state="off"]');
     const game = record.games[0];
     const n = game.actions.length;
     const positions = positionsOf(game);
@@ -137,8 +136,11 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
     expectFrame(await snapshot(page), game, positions, 3);
 
     // A game made here whose third action stacks a kind onto a stack of the same kind: the
-    // cell keeps its colour and kind and only its height changes, forward and back.
+    // cell keeps its colour and kind and only its height changes, forward and back. Its seats'
+    // long labels are shown whole.
     const made = sameKindStacking(game.start);
+    made.white = 'bot:time=0.25,threads=2,engine=mcts,parallel=tree,tree_mb=4096,clock=calendar';
+    made.black = `cmd:${'build/bin/dravix-bot --engine mcts '.repeat(3)}`;
     const madeFile = path.join(dir, 'made.json');
     fs.writeFileSync(madeFile, JSON.stringify(made));
     await page.setInputFiles('#record-file', madeFile);
@@ -150,9 +152,30 @@ test('a recorded game is stepped through forward and back', { timeout: 300000 },
       expectFrame(await snapshot(page), made, madePositions, k);
     }
     assert.equal(await page.isHidden('#replay-error'), true);
+    for (const side of ['white', 'black']) {
+      const label = await page.$eval(`#label-${side}`, (node) => ({
+        text: node.textContent, cut: node.scrollWidth > node.clientWidth,
+        beyond: node.getBoundingClientRect().right > document.documentElement.clientWidth,
+      }));
+      assert.deepEqual(label, { text: made[side], cut: false, beyond: false }, side);
+    }
+
+    // A record of release 1.1.0, before evaluations were kept: its moves are all shown.
+    const oldFile = path.join(path.dirname(new URL(import.meta.url).pathname),
+      'fixtures', 'record-1.1.0.json');
+    const old = JSON.parse(fs.readFileSync(oldFile, 'utf8')).games[0];
+    await page.setInputFiles('#record-file', oldFile);
+    await showsAction(page, 0, old.actions.length);
+    await page.click('#replay-last');
+    await showsAction(page, old.actions.length, old.actions.length);
+    expectFrame(await snapshot(page), old, positionsOf(old), old.actions.length);
+    assert.equal(await page.isHidden('#replay-error'), true);
+    assert.equal(await page.isHidden('#chart-card'), true, 'no judgements, no chart');
 
     await page.click('#replay-close');
     await page.waitForSelector('body[data-mode="live"]');
+    await page.waitForSelector('#connection[data-state="live"]');
+    assert.match(await page.textContent('#status'), /No game was played/);
     assert.deepEqual(page.errors, []);
   });
 });

@@ -129,6 +129,7 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
   // that starts late must not read the others' nodes as its own, nor its own as everyone's.
   std::size_t const size_begun = store.size();
   std::uint32_t const visits_begun = store.visits(0);
+  std::uint32_t highest = d.expand_after();
   for (;;) {
     if (playouts != 0 && d.playouts() >= playouts) break;
     if (clock.expired() || store.visits(0) >= MOST_VISITS) break;
@@ -152,10 +153,11 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
           std::ceil(d.expand_after() * expected * per_playout / std::max(room, 1.0));
       d.set_expand_after(static_cast<std::uint32_t>(
           std::clamp(needed, static_cast<double>(settings_.expand_after), 1e9)));
+      highest = std::max(highest, d.expand_after());
     }
     d.iterate(start, own);
   }
-  return {d.playouts(), d.expand_after()};
+  return {d.playouts(), highest};
 }
 
 std::vector<ActionStats> TreeSearch::root_actions() const {

@@ -44,7 +44,8 @@ class TreeSearch {
   std::uint64_t playouts() const { return playouts_; }
   std::size_t nodes() const;
   std::size_t capacity() const;
-  // Visits a leaf took before its children were added, at the end (the most of the threads').
+  // The most visits a leaf had to take before its children were added, at any reckoning of any
+  // thread: the end of a search lowers it again, when few playouts are left for the room.
   std::uint32_t expand_after() const { return expand_after_; }
 
   // A root's visits stop short of this, so that no counter of 32 bits wraps.

@@ -699,6 +699,12 @@
       event.preventDefault();
       return;
     }
+    // The live game's last action, looked back at: the game so far opened as a record.
+    if (mode === 'live' && live && live.moves.length > 0 && event.key === 'ArrowLeft') {
+      showAfter(live.moves.length - 1);
+      event.preventDefault();
+      return;
+    }
     if (mode !== 'replay' || !replay) return;
     const moves = { ArrowLeft: -1, ArrowRight: 1 };
     if (event.key in moves) goTo(replay.index + moves[event.key]);

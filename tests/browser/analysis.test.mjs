@@ -51,7 +51,7 @@ test('a pasted position is analysed, played forward, cancelled and answered',
       const arrows = await page.$$eval('#board .think-arrow', (nodes) => nodes.map((n) => n.dataset.move));
       assert.ok(arrows.every((m) => legal.has(m)), arrows.join(' '));
       await page.waitForFunction(() => document.querySelector('#thinking .heading')?.textContent.startsWith('Analysed'));
-      await screenshot(page, 'analysis.png');
+      await screenshot(page, 'analysis.png', { docs: 'analysis.png' });
 
       // A long one, a second refused meanwhile, then cancelled.
       await page.fill('#analysis-seconds', '60');
@@ -80,6 +80,14 @@ test('a pasted position is analysed, played forward, cancelled and answered',
         null, { timeout: 20000 });
       await page.keyboard.press('ArrowLeft');
       await page.waitForFunction(() => /second action/.test(document.getElementById('turn').textContent));
+      // Set up by hand: a black Vorak of height 2 on the cell the first action emptied.
+      await page.click('#analysis-tools button[data-tool="black-Vorak"]');
+      await page.fill('#analysis-height', '2');
+      await page.click(`#board .cell[data-cell="${sr},${si}"]`);
+      await page.waitForSelector(`#board .cell[data-cell="${sr},${si}"][data-owner="black"][data-height="2"]`);
+      const edited = applyMove(cells, move);
+      edited[CELLS.findIndex(([r, c]) => serverName(r, c) === `${sr},${si}`)] = { owner: 'black', kind: 'Vorak', height: 2 };
+      assert.deepEqual((await snapshot(page)).cells, edited);
       assert.deepEqual(page.errors, []);
     });
   });

@@ -51,10 +51,14 @@ test('a bot searching: its candidates are arrows of legal actions, gone when it 
       });
       const arrows = await page.$$eval('#board .think-arrow', (nodes) => nodes.map((n) => n.dataset.move));
       assert.ok(arrows.length > 0 && arrows.every((m) => legal.has(m)), arrows.join(' '));
+      // Told apart by more than their shade: each rank its own dash and its number.
+      const looks = await page.$$eval('#board .think-arrow', (nodes) => nodes.map((n) =>
+        `${n.querySelector('line').getAttribute('stroke-dasharray')} ${n.querySelector('text').textContent.split(' ')[0]}`));
+      assert.equal(new Set(looks).size, looks.length, looks.join(' / '));
       const before = await playoutsShown(page);
       await sleep(700);
       assert.ok(await playoutsShown(page) > before, 'the playouts so far grow');
-      await screenshot(page, 'thinking.png');
+      await screenshot(page, 'thinking.png', { docs: 'thinking.png' });
 
       await page.waitForSelector('#moves li[data-number="2"]', { timeout: 10000 });
       assert.equal(await page.$$eval('#board .think-arrow', (nodes) => nodes.length), 0);
@@ -63,6 +67,13 @@ test('a bot searching: its candidates are arrows of legal actions, gone when it 
       await page.click('#chart .point[data-action="2"]');
       await page.waitForSelector('#connection[data-state="off"]');
       assert.match(await page.textContent('#replay-position'), /^Action 2 of \d+$/);
+      // And by the keys: back to the live game, then left to its last action but one.
+      await page.click('#replay-close');
+      await page.waitForSelector('#connection[data-state="live"]');
+      const played = await page.$$eval('#moves li', (nodes) => nodes.length);
+      await page.keyboard.press('ArrowLeft');
+      await page.waitForFunction((want) => document.getElementById('replay-position').textContent === want,
+        `Action ${played - 1} of ${played}`);
       assert.deepEqual(page.errors, []);
     } finally {
       await chromium.close();
@@ -130,7 +141,7 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
       const next = game.actions[pick].eval.candidates.map((c) => c.move).filter((m) => m !== '');
       assert.deepEqual(await page.$$eval('#board .think-arrow', (nodes) =>
         nodes.map((n) => n.dataset.move).reverse()), next);
-      await screenshot(page, 'chart.png');
+      await screenshot(page, 'chart.png', { docs: 'chart.png' });
 
       await page.setInputFiles('#record-file', madeFile);
       // The made record's chart, not the former one: the planted point is at 30%.
@@ -141,6 +152,16 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
       const drops = await page.$$eval('#chart .drop', (nodes) => nodes.map((n) => ({
         action: Number(n.dataset.action), seat: n.dataset.seat })));
       assert.deepEqual(drops, planted.map((action) => ({ action, seat: 'white' })));
+
+      // A telephone's window: one column, nothing wider than the window, in any mode.
+      await page.setViewportSize({ width: 360, height: 780 });
+      const fits = () => page.evaluate(() =>
+        document.documentElement.scrollWidth <= document.documentElement.clientWidth);
+      assert.ok(await fits(), 'the record, narrow');
+      await screenshot(page, 'narrow.png', { docs: 'narrow.png' });
+      await page.click('#replay-analyse');
+      await page.waitForSelector('#analysis:not([hidden])');
+      assert.ok(await fits(), 'the analysis board, narrow');
       assert.deepEqual(page.errors, []);
     });
   });

@@ -128,10 +128,13 @@ export async function withManagerAndBrowser(args, dir, body, cleanup = async () 
   }
 }
 
-export async function screenshot(page, name) {
+// The page as it is, in build/browser-artifacts/NAME, and with DRAVIX_UPDATE_DOCS=1 (as
+// `scripts/test-browser --docs` sets it) also in docs/DOCS for the README.
+export async function screenshot(page, name, { docs = null } = {}) {
   fs.mkdirSync(ARTIFACTS, { recursive: true });
   const file = path.join(ARTIFACTS, name);
   await page.screenshot({ path: file, fullPage: true });
+  if (docs && process.env.DRAVIX_UPDATE_DOCS === '1') fs.copyFileSync(file, path.join(ROOT, 'docs', docs));
   return file;
 }
 

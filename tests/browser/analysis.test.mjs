@@ -7,19 +7,9 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  applyMove, CELLS, legalTargets, readDescription, scratchDir, screenshot, serverName, snapshot,
+  applyMove, CELLS, legalActions, readDescription, scratchDir, screenshot, serverName, snapshot,
   withManagerAndBrowser,
 } from './lib.mjs';
-
-// Black's legal first actions in `cells`, in server notation.
-function firstActions(cells, side) {
-  const found = new Set();
-  CELLS.forEach(([r, c], n) => {
-    if (!cells[n] || cells[n].owner !== side) return;
-    for (const t of legalTargets(cells, r, c, 1)) found.add(`${serverName(r, c)},${serverName(...t.split(',').map(Number))}`);
-  });
-  return found;
-}
 
 const heading = (page) => page.textContent('#thinking .heading');
 
@@ -40,7 +30,7 @@ test('a pasted position is analysed, played forward, cancelled and answered',
       await page.waitForFunction(() => document.getElementById('turn').textContent.startsWith('Black to play'));
       const cells = readDescription(start);
       assert.deepEqual((await snapshot(page)).cells, cells);
-      const legal = firstActions(cells, 'black');
+      const legal = legalActions(cells, 'black', 1);
       const movable = await page.$$eval('#board .cell.movable', (nodes) => nodes.length);
       assert.equal(movable, new Set([...legal].map((m) => m.split(',').slice(0, 2).join(','))).size);
 

@@ -215,6 +215,18 @@ export function legalTargets(cells, r, c, step) {
   return targets;
 }
 
+// `side`'s legal actions at the `step` of its turn in `cells`, in server notation.
+export function legalActions(cells, side, step) {
+  const found = new Set();
+  CELLS.forEach(([r, c], n) => {
+    if (!cells[n] || cells[n].owner !== side) return;
+    for (const t of legalTargets(cells, r, c, step)) {
+      found.add(`${serverName(r, c)},${serverName(...t.split(',').map(Number))}`);
+    }
+  });
+  return found;
+}
+
 // ---- what the page shows -----------------------------------------------------------------
 
 // Read inside the page: the 60 cells in canonical order, the tallies, the moves played so far,

@@ -618,6 +618,7 @@
       return option;
     }));
     select.hidden = games.length < 2;
+    select.title = select.selectedOptions[0] ? select.selectedOptions[0].textContent : '';
     await openGame(games, 0);
   }
 
@@ -674,6 +675,8 @@
   }
 
   $('replay-game').addEventListener('change', (event) => {
+    // The whole of a long choice, where the box cuts it.
+    event.target.title = event.target.selectedOptions[0].textContent;
     if (replay) openGame(replay.games, Number(event.target.value));
   });
 

@@ -58,7 +58,9 @@ std::string kind_name(ActionKind kind) {
   return "";
 }
 
-Referee::Referee(Vorak const& start) : state_(start) {
+Referee::Referee(Vorak const& start) : Referee(start, WHITE) {}
+
+Referee::Referee(Vorak const& position, Players to_move) : state_(position), to_move_(to_move) {
   state_.own_player = NONE;
   judge_position();
 }

@@ -36,6 +36,9 @@ class Referee {
  public:
   // `start` is a position before its first action (White moves first, one action).
   explicit Referee(Vorak const& start);
+  // A position of a game under way, `to_move`'s action due (the turn's step by the position's
+  // turn counter); its actions are counted from here.
+  Referee(Vorak const& position, Players to_move);
 
   Vorak const& position() const { return state_; }
   bool over() const { return reason_ != Reason::NONE; }

@@ -822,11 +822,8 @@ TEST(series_record, a_board_file_that_cannot_be_read_is_a_bad_value) {
 // A bot seat's judgement of each of its actions goes into the record beside the action; the
 // other seat's actions have none, as records written before judgements were kept.
 TEST(series_record, a_bots_actions_carry_its_judgement) {
-  BotSettings bot;
-  bot.engine = "mcts";
-  bot.seconds = 0.05;
   BuiltinSeat white(SeatKind::RANDOM, 3, 1, true);
-  BuiltinSeat black(SeatKind::BOT, 4, bot, true);
+  BuiltinSeat black(SeatKind::BOT, 4, BotSettings{0.05, 1, "mcts"}, true);
   GameRecord record;
   play_match(random_setup(6), white, black, MatchSettings{}, record);
   Json const game = game_json(record);
@@ -839,11 +836,9 @@ TEST(series_record, a_bots_actions_carry_its_judgement) {
     }
     ++judged;
     Json const& eval = a["eval"];
-    EXPECT_EQ(eval["engine"], "mcts");
     EXPECT_EQ(eval["candidates"][0]["move"], a["move"]);
     EXPECT_EQ(eval["line"][0], a["move"]);
     EXPECT_NEAR(eval["white"].get<double>(), 1 - eval["value"].get<double>(), 1e-4);
-    EXPECT_GE(eval["playouts"].get<std::uint64_t>(), eval["candidates"][0]["playouts"]);
   }
   EXPECT_GT(judged, 0);
 }

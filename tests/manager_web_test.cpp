@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <fstream>
 #include <functional>
@@ -22,12 +23,15 @@
 #include <boost/beast/websocket.hpp>
 
 #include "game/geometry.h"
+#include "game/setup.h"
 #include "manager/match.h"
 #include "manager/record.h"
 #include "manager/referee.h"
 #include "manager/seat.h"
 #include "manager/series.h"
 #include "manager/setup.h"
+#include "manager/web/analysis.h"
+#include "manager/web/analysis_board.h"
 #include "manager/web/opened_record.h"
 #include "manager/web/web_game.h"
 #include "manager/web/web_server.h"
@@ -711,6 +715,9 @@ TEST(web_server, the_page_is_the_users_alone) {
            "", "?key=" + wrong, "?key=" + server.key() + "0", "?key=", "?other=" + server.key()}) {
     EXPECT_EQ(ask(port, http::verb::get, "/state" + query).status, 403u) << query;
     EXPECT_EQ(ask(port, http::verb::get, "/record" + query).status, 403u) << query;
+    EXPECT_EQ(ask(port, http::verb::get, "/analysis" + query).status, 403u) << query;
+    for (std::string const post : {"/position", "/analysis", "/analysis/cancel"})
+      EXPECT_EQ(ask(port, http::verb::post, post + query, "{}").status, 403u) << post << query;
     EXPECT_EQ(ask(port, http::verb::post, "/replay" + query, "{}").status, 403u) << query;
     EXPECT_THROW(Page(port, "/live" + query, origin), boost::system::system_error) << query;
   }
@@ -823,4 +830,77 @@ TEST(opened_record, only_a_record_is_opened_and_the_keyed_page_gets_it) {
   Json const shown = Json::parse(answer.body);
   EXPECT_EQ(shown["name"], "games.json");
   EXPECT_EQ(shown["record"], record);
+}
+
+// The analysis board takes only positions the game can be played from, and plays on them by the
+// referee's rules.
+TEST(analysis_board, reads_positions_and_plays_them_forward_by_the_rules) {
+  std::string const board = board_description(random_setup(4));
+  Json const opening = {{"board", board}, {"player", "white"}, {"step", 1}, {"opening", true}};
+  for (auto const& [change, said] : std::vector<std::pair<Json, std::string>>{
+           {{{"board", 5}}, "board description"},
+           {{{"board", std::string(9000, '{')}}, "board description"},
+           {{{"board", "{WHITE,Vorak}"}}, "60"},
+           {{{"player", "red"}}, "side to act"},
+           {{{"step", 3}}, "first (1) or second (2)"},
+           {{{"player", "black"}}, "opening action is White's"},
+           {{{"move", "0,0,0,0"}}, "not a legal first action"},
+           {{{"move", std::string(40, '1')}}, "server notation"}}) {
+    Json request = opening;
+    request.update(change);
+    Json const answer = play_on(request);
+    EXPECT_NE(answer.value("error", "").find(said), std::string::npos) << change << answer;
+  }
+  Json const start = play_on(opening);
+  ASSERT_FALSE(start.contains("error")) << start;
+  EXPECT_EQ(start["board"], board);
+  std::vector<std::string> legal;
+  for (std::string const& m : legal_actions(random_setup(4), WHITE))
+    legal.push_back(*to_server_notation(m));
+  ASSERT_EQ(start["legal"].size(), legal.size());
+  EXPECT_EQ(start["legal"][0]["move"], legal.front());
+  EXPECT_FALSE(start["pass"]);
+
+  // White's opening action hands the turn to Black, whose second action may be a pass.
+  Json request = opening;
+  request["move"] = legal.front();
+  Json const after = play_on(request);
+  ASSERT_FALSE(after.contains("error")) << after;
+  EXPECT_EQ(after["player"], "black");
+  EXPECT_EQ(after["opening"], false);
+  Json second = after;
+  second["move"] = after["legal"][0]["move"];
+  Json const black = play_on(second);
+  EXPECT_EQ(black["player"], "black");
+  EXPECT_EQ(black["step"], 2);
+  EXPECT_TRUE(black["pass"]);
+  second = black;
+  second["move"] = "";
+  EXPECT_EQ(play_on(second)["player"], "white");
+}
+
+// One analysis at a time, within its bounds, ended at once when cancelled.
+TEST(analysis, one_at_a_time_bounded_and_cancellable) {
+  std::string error;
+  std::optional<BoardSetup> const setup = read_setup(
+      {{"board", board_description(random_setup(9))}, {"player", "white"}, {"step", 1}}, error);
+  ASSERT_TRUE(setup) << error;
+  Analysis analysis;
+  EXPECT_EQ(analysis.status()["id"], 0);
+  for (double seconds : {0.0, 60.5, std::nan("")}) EXPECT_NE(analysis.start(*setup, seconds), "");
+  ASSERT_EQ(analysis.start(*setup, 60), "");
+  EXPECT_NE(analysis.start(*setup, 1).find("under way"), std::string::npos);
+  Json status;
+  for (int i = 0; i < 500 && (status = analysis.status())["thinking"].is_null(); ++i)
+    std::this_thread::sleep_for(10ms);
+  ASSERT_FALSE(status["thinking"].is_null()) << "no judgement within 5 s";
+  EXPECT_TRUE(status["running"]);
+  EXPECT_TRUE(analysis.cancel());
+  for (int i = 0; i < 500 && (status = analysis.status())["running"]; ++i)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_FALSE(status["running"]) << "still running 5 s after its cancel";
+  EXPECT_TRUE(status["cancelled"]);
+  EXPECT_LT(status["elapsed"].get<double>(), 30);
+  EXPECT_EQ(status["thinking"]["candidates"].size(), Thought::MOST_CANDIDATES);
+  EXPECT_FALSE(analysis.cancel());
 }

@@ -183,9 +183,11 @@ std::string TreeEngine::second_action(Vorak& position, Steady::time_point start)
     std::vector<ActionStats> const after = search_.actions_after(first_);
     ActionStats const best = best_action(after);
     if (best.move != FastPlayout::NO_MOVE && (best.visits > 0 || best.proof == PROVEN_WIN)) {
-      // The turn's line, from the action after the first.
+      // The turn's line from the action after the first: the most visited one, unless a proof
+      // chose another, whose line is its own.
       std::vector<FastPlayout::Move> line = search_.line_from(first_, Thought::LONGEST_LINE + 1);
       if (!line.empty()) line.erase(line.begin());
+      if (line.empty() || line.front() != best.move) line = {best.move};
       thought_ = tree_thought(after, best, line, search_.playouts());
       return FastPlayout::text(best.move);
     }

@@ -242,7 +242,11 @@
   function render() {
     document.body.dataset.mode = mode;
     drawConnection();
-    if (mode === 'replay' && replay) {
+    $('analysis').hidden = mode !== 'analysis';
+    if (mode === 'analysis') {
+      renderView(analysis.view());
+      analysis.draw();
+    } else if (mode === 'replay' && replay) {
       renderView(replayView());
       const n = replay.frames.length - 1;
       $('replay-position').textContent = `Action ${replay.index} of ${n}`;
@@ -307,6 +311,7 @@
   }
 
   function drawCells(view) {
+    const chosen = view.selected !== undefined ? view.selected : selected;
     const last = view.played > 0 && view.moves[view.played - 1]
       ? parseMove(view.moves[view.played - 1].move) : null;
     const human = view.human;
@@ -315,7 +320,7 @@
     if (human) {
       for (const m of human.legal) {
         sources.add(key(...m.from));
-        if (selected && m.from[0] === selected[0] && m.from[1] === selected[1]) targets.set(key(...m.to), m.move);
+        if (chosen && m.from[0] === chosen[0] && m.from[1] === chosen[1]) targets.set(key(...m.to), m.move);
       }
     }
     CELLS.forEach((cell, n) => {
@@ -325,7 +330,7 @@
       v.g.classList.toggle('last-from', !!last && key(...last.from) === k);
       v.g.classList.toggle('last-to', !!last && key(...last.to) === k);
       v.g.classList.toggle('movable', sources.has(k));
-      v.g.classList.toggle('selected', !!selected && key(...selected) === k && sources.has(k));
+      v.g.classList.toggle('selected', !!chosen && key(...chosen) === k && sources.has(k));
       v.g.classList.toggle('target', targets.has(k));
       if (targets.has(k)) v.g.dataset.move = targets.get(k); else delete v.g.dataset.move;
     });
@@ -444,7 +449,7 @@
 
   function drawHuman(view) {
     const box = $('human');
-    const human = view.human;
+    const human = mode === 'live' ? view.human : null;
     if (!human) {
       box.hidden = true;
       selected = null;
@@ -466,6 +471,10 @@
   // ---- the human seat ---------------------------------------------------------------------
 
   function onCellClick(r, c) {
+    if (mode === 'analysis') {
+      analysis.click(r, c);
+      return;
+    }
     if (mode !== 'live' || !live || !live.human || pending) return;
     const here = [r, c];
     const same = (a, b) => a[0] === b[0] && a[1] === b[1];
@@ -510,10 +519,11 @@
     drawConnection();
   }
 
-  // A record shown is no live game, whatever the connection.
+  // A record or the analysis board shown is no live game, whatever the connection.
   function drawConnection() {
     const node = $('connection');
-    const shown = mode === 'replay' ? { state: 'off', text: 'record, not live' } : connection;
+    const shown = mode === 'replay' ? { state: 'off', text: 'record, not live' }
+      : mode === 'analysis' ? { state: 'off', text: 'analysis, not live' } : connection;
     node.dataset.state = shown.state;
     node.textContent = shown.text;
   }
@@ -608,6 +618,7 @@
       return option;
     }));
     select.hidden = games.length < 2;
+    select.title = select.selectedOptions[0] ? select.selectedOptions[0].textContent : '';
     await openGame(games, 0);
   }
 
@@ -664,6 +675,8 @@
   }
 
   $('replay-game').addEventListener('change', (event) => {
+    // The whole of a long choice, where the box cuts it.
+    event.target.title = event.target.selectedOptions[0].textContent;
     if (replay) openGame(replay.games, Number(event.target.value));
   });
 
@@ -683,7 +696,19 @@
     render();
   });
   document.addEventListener('keydown', (event) => {
-    if (mode !== 'replay' || !replay || event.target.tagName === 'SELECT') return;
+    if (['SELECT', 'INPUT', 'TEXTAREA'].includes(event.target.tagName)) return;
+    if (mode === 'analysis' && (event.key === 'ArrowLeft' || event.key === 'ArrowRight')) {
+      analysis.step(event.key === 'ArrowLeft' ? -1 : 1);
+      event.preventDefault();
+      return;
+    }
+    // The live game's last action, looked back at: the game so far opened as a record.
+    if (mode === 'live' && live && live.moves.length > 0 && event.key === 'ArrowLeft') {
+      showAfter(live.moves.length - 1);
+      event.preventDefault();
+      return;
+    }
+    if (mode !== 'replay' || !replay) return;
     const moves = { ArrowLeft: -1, ArrowRight: 1 };
     if (event.key in moves) goTo(replay.index + moves[event.key]);
     else if (event.key === 'Home') goTo(0);
@@ -696,6 +721,37 @@
   setInterval(() => {
     if (thinking && mode === 'live' && live) drawThink(live.think);
   }, 250);
+
+  // ---- the analysis board ----------------------------------------------------------------
+
+  const analysis = window.VorakAnalysis({
+    keyQuery, render, cellIndex: (r, c) => CELLS.findIndex((cell) => cell.r === r && cell.c === c),
+  });
+  let analysedFrom = 'live';  // where closing the analysis board goes back to
+
+  // The position on display, to analyse: a step of the record, the live game's, or none.
+  function openAnalysis() {
+    let start = {};
+    if (mode === 'replay' && replay) {
+      const frame = replay.frames[replay.index];
+      start = { cells: frame.position.cells, player: frame.to_move, step: frame.step, opening: frame.action === 1 };
+    } else if (mode === 'live' && live && live.position) {
+      const due = live.due || { player: 'white', step: 1, action: 2 };
+      start = { cells: live.position.cells, player: due.player, step: due.step, opening: due.action === 1 };
+    }
+    if (mode !== 'analysis') analysedFrom = mode;
+    mode = 'analysis';
+    selected = null;
+    analysis.open(start);
+    render();
+  }
+
+  $('analysis-open').addEventListener('click', openAnalysis);
+  $('replay-analyse').addEventListener('click', openAnalysis);
+  $('analysis-close').addEventListener('click', () => {
+    mode = analysedFrom === 'replay' && replay ? 'replay' : 'live';
+    render();
+  });
 
   buildBoard();
   connect();

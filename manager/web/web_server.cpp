@@ -1,6 +1,7 @@
 #include "manager/web/web_server.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -26,6 +27,8 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include "manager/web/analysis.h"
+#include "manager/web/analysis_board.h"
 #include "manager/web/web_assets.h"
 #include "net/platform.h"
 
@@ -55,6 +58,16 @@ constexpr auto STATE_PACE = std::chrono::milliseconds(20);
 constexpr double STATE_BURST = 8;
 // The page sends only moves, a few dozen bytes.
 constexpr std::size_t MAX_MESSAGE = 16 * 1024;
+
+// What a page may post, JSON every one: a game to replay, a position to play on, an analysis to
+// begin or to cancel.
+constexpr std::array<std::string_view, 4> POST_PATHS = {"/replay", "/position", "/analysis",
+                                                        "/analysis/cancel"};
+
+// JSON for the page; text that is not UTF-8 (a client's) gets a replacement character.
+std::string json_text(Json const& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 // Beast of this Boost has its own string_view.
 std::string_view view(beast::string_view text) {
@@ -133,6 +146,7 @@ struct Hub {
   std::list<HttpSession*> sessions;
   std::list<Channel*> channels;
   std::optional<OpenedRecord> opened;  // the record of --open
+  std::unique_ptr<Analysis> const analysis = std::make_unique<Analysis>();
   // Hands states to this thread; set on `live` only while a page is open, so that a series
   // that nobody watches builds no state messages.
   LiveGame::Listener listener;
@@ -149,6 +163,8 @@ struct Hub {
     return same_secret(query_value(view(request.target()), "key"), key);
   }
   Response respond(Request const& request) const;
+  // The answer to a POST of JSON `body` (bounded) to `path`, one of POST_PATHS.
+  Response answer_post(Request const& request, std::string_view path, Json const& body) const;
   // Why a POST is refused, or "" to read it. A page of any site may POST here without asking
   // first (as text/plain, say), so only JSON from this server's own pages is read.
   std::string refuse_post(Request const& request, http::status& status) const;
@@ -194,33 +210,38 @@ Response Hub::respond(Request const& request) const {
   std::string_view path = view(request.target());
   path = path.substr(0, path.find('?'));
 
-  if ((path == "/replay" && request.method() == http::verb::post) || path == "/state" ||
-      path == "/record") {
+  bool const post = request.method() == http::verb::post &&
+                    std::find(POST_PATHS.begin(), POST_PATHS.end(), path) != POST_PATHS.end();
+  if (post || path == "/state" || path == "/record" || path == "/analysis") {
     if (!keyed(request))
       return text_response(request, http::status::forbidden,
                            "Open the address that vorak-manager printed: it holds the page's key.");
   }
-  if (request.method() == http::verb::post && path == "/replay") {
+  if (post) {
     http::status status = http::status::forbidden;
     std::string const refusal = refuse_post(request, status);
     if (!refusal.empty()) return text_response(request, status, refusal);
     std::string error;
-    std::optional<Json> const game = parse_page_json(request.body(), error);
-    if (!game)
+    std::optional<Json> const body = parse_page_json(request.body(), error);
+    if (!body)
       return make_response(
           request, http::status::bad_request,
-          Json{{"frames", Json::array()}, {"error", "the game cannot be read: " + error}}.dump(),
+          Json{{"frames", Json::array()}, {"error", "the request cannot be read: " + error}}.dump(),
           "application/json");
-    return make_response(request, http::status::ok,
-                         replay_game(*game).dump(-1, ' ', false, Json::error_handler_t::replace),
-                         "application/json");
+    return answer_post(request, path, *body);
   }
   if (request.method() != http::verb::get) {
-    Response response =
-        text_response(request, http::status::method_not_allowed, "Only GET, and POST /replay.");
-    response.set(http::field::allow, path == "/replay" ? "POST" : "GET");
+    Response response = text_response(request, http::status::method_not_allowed,
+                                      "Only GET, and POST of JSON to /replay, /position, "
+                                      "/analysis and /analysis/cancel.");
+    response.set(
+        http::field::allow,
+        std::find(POST_PATHS.begin(), POST_PATHS.end(), path) != POST_PATHS.end() ? "POST" : "GET");
     return response;
   }
+  if (path == "/analysis")
+    return make_response(request, http::status::ok, json_text(analysis->status()),
+                         "application/json");
   if (path == "/state")
     return make_response(request, http::status::ok, *live.state().text, "application/json");
   if (path == "/record") {
@@ -244,6 +265,28 @@ Response Hub::respond(Request const& request) const {
   }
   return text_response(request, http::status::not_found,
                        "Not found: " + std::string(path.substr(0, 200)));
+}
+
+Response Hub::answer_post(Request const& request, std::string_view path, Json const& body) const {
+  auto const json = [&](http::status status, Json const& answer) {
+    return make_response(request, status, json_text(answer), "application/json");
+  };
+  if (path == "/replay") return json(http::status::ok, replay_game(body));
+  if (path == "/position") {
+    Json const answer = play_on(body);
+    return json(answer.contains("error") ? http::status::bad_request : http::status::ok, answer);
+  }
+  if (path == "/analysis/cancel")
+    return json(http::status::ok, {{"cancelled", analysis->cancel()}});
+  // /analysis: a position and the seconds to spend on it.
+  std::string error;
+  std::optional<BoardSetup> const setup = read_setup(body, error);
+  Json const seconds = body.is_object() ? body.value("seconds", Json()) : Json();
+  if (setup && !seconds.is_number()) error = "an analysis needs its \"seconds\"";
+  if (!setup || !error.empty()) return json(http::status::bad_request, {{"error", error}});
+  error = analysis->start(*setup, seconds.get<double>());
+  if (!error.empty()) return json(http::status::conflict, {{"error", error}});
+  return json(http::status::accepted, analysis->status());
 }
 
 std::string Hub::refuse_post(Request const& request, http::status& status) const {

@@ -9,6 +9,13 @@
 //   GET  /state?key=K             the current state message (JSON)
 //   POST /replay?key=K            one game of a record in, its positions out (JSON)
 //   GET  /record?key=K            the record of --open, {"name", "record"}; 404 without one
+//   POST /position?key=K          a position of the analysis board in, as the page draws and
+//                                 plays it out (manager/web/analysis_board.h); with a "move",
+//                                 the position after it
+//   POST /analysis?key=K          a position and "seconds": its analysis begins (202), unless
+//                                 one is under way (409)
+//   GET  /analysis?key=K          the analysis so far (manager/web/analysis.h)
+//   POST /analysis/cancel?key=K   the analysis under way ends
 //   GET  /live?key=K              WebSocket: every state message as it comes; the page sends
 //                                 {"type": "move", "action": N, "move": "sr,si,tr,ti"}
 //                                 and hears {"type": "refused", "message": ...} when it is not

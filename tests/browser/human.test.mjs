@@ -70,6 +70,7 @@ test('a human plays the bot to the end by clicks on the highlighted cells',
       let played = 0;
       let passes = 0;
       let staleChecked = false;
+      let pictured = false;  // a chosen stack and its targets, for the README
       for (let turn = 0; turn < 200 && await awaitTurn(page); turn++) {
         const s = await snapshot(page);
         const action = s.actions + 1;
@@ -96,6 +97,10 @@ test('a human plays the bot to the end by clicks on the highlighted cells',
           const targets = await cellsOf(page, '#board .cell.target');
           assert.deepEqual(targets.sort(), legalTargets(s.cells, r, c, step).sort(),
             `the targets of ${source} for action ${action}`);
+          if (!pictured && action > 1) {
+            pictured = true;
+            await screenshot(page, 'choosing.png', { docs: 'board.png' });
+          }
           const target = targets[choose(targets.length)];
           const [tr, tc] = target.split(',').map(Number);
           const cell = page.locator(`#board .cell[data-row="${tr}"][data-column="${tc}"]`);

@@ -7,20 +7,9 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import {
-  CELLS, launchBrowser, legalTargets, positionsOf, run, scratchDir, screenshot, serverName,
-  sleep, snapshot, startManager, withManagerAndBrowser,
+  launchBrowser, legalActions, positionsOf, run, scratchDir, screenshot, sleep, snapshot,
+  startManager, withManagerAndBrowser,
 } from './lib.mjs';
-
-// The chart's points as the page draws it, in the order of their actions.
-async function chartPoints(page) {
-  return page.$$eval('#chart .point', (nodes) => nodes.map((n) => {
-    const box = n.getBBox();
-    return {
-      action: Number(n.dataset.action), seat: n.dataset.seat, white: Number(n.dataset.white),
-      x: box.x + box.width / 2, y: box.y + box.height / 2,
-    };
-  }).sort((a, b) => a.action - b.action));
-}
 
 // The playouts the thinking card reports so far.
 async function playoutsShown(page) {
@@ -40,21 +29,17 @@ test('a bot searching: its candidates are arrows of legal actions, gone when it 
       await page.click('#board .cell.movable');
       await page.click('#board .cell.target');
       await page.waitForSelector('#board .think-arrow', { timeout: 10000 });
-      const cells = (await snapshot(page)).cells;
-      const legal = new Set();
-      CELLS.forEach(([r, c], n) => {
-        if (cells[n] && cells[n].owner === 'black') {
-          for (const t of legalTargets(cells, r, c, 1)) {
-            legal.add(`${serverName(r, c)},${serverName(...t.split(',').map(Number))}`);
-          }
-        }
-      });
+      const legal = legalActions((await snapshot(page)).cells, 'black', 1);
       const arrows = await page.$$eval('#board .think-arrow', (nodes) => nodes.map((n) => n.dataset.move));
       assert.ok(arrows.length > 0 && arrows.every((m) => legal.has(m)), arrows.join(' '));
+      // Told apart by more than their shade: each rank its own dash and its number.
+      const looks = await page.$$eval('#board .think-arrow', (nodes) => nodes.map((n) =>
+        `${n.querySelector('line').getAttribute('stroke-dasharray')} ${n.querySelector('text').textContent.split(' ')[0]}`));
+      assert.equal(new Set(looks).size, looks.length, looks.join(' / '));
       const before = await playoutsShown(page);
       await sleep(700);
       assert.ok(await playoutsShown(page) > before, 'the playouts so far grow');
-      await screenshot(page, 'thinking.png');
+      await screenshot(page, 'thinking.png', { docs: 'thinking.png' });
 
       await page.waitForSelector('#moves li[data-number="2"]', { timeout: 10000 });
       assert.equal(await page.$$eval('#board .think-arrow', (nodes) => nodes.length), 0);
@@ -63,6 +48,13 @@ test('a bot searching: its candidates are arrows of legal actions, gone when it 
       await page.click('#chart .point[data-action="2"]');
       await page.waitForSelector('#connection[data-state="off"]');
       assert.match(await page.textContent('#replay-position'), /^Action 2 of \d+$/);
+      // And by the keys: back to the live game, then left to its last action but one.
+      await page.click('#replay-close');
+      await page.waitForSelector('#connection[data-state="live"]');
+      const played = await page.$$eval('#moves li', (nodes) => nodes.length);
+      await page.keyboard.press('ArrowLeft');
+      await page.waitForFunction((want) => document.getElementById('replay-position').textContent === want,
+        `Action ${played - 1} of ${played}`);
       assert.deepEqual(page.errors, []);
     } finally {
       await chromium.close();
@@ -86,21 +78,13 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
     // The same game with judgements of our own making: White's fall from 80% to 30% of its own
     // chances between two of its judgements is a sharp drop, Black's fall of 20% is not.
     const made = structuredClone(game);
-    let whites = 0;
-    let blacks = 0;
-    const planted = [];
+    const seen = { white: 0, black: 0 };
+    const values = { white: [0.5, 0.8, 0.3], black: [0.5, 0.7] };
     for (const a of made.actions) {
-      let value = 0.5;
-      if (a.player === 'white') {
-        whites++;
-        value = whites === 2 ? 0.8 : whites === 3 ? 0.3 : 0.5;
-        if (whites === 3) planted.push(a.number);
-      } else {
-        blacks++;
-        value = blacks === 2 ? 0.7 : 0.5;
-      }
+      const value = values[a.player][seen[a.player]++] ?? 0.5;
       a.eval = { ...a.eval, value, white: a.player === 'white' ? value : 1 - value };
     }
+    const planted = [made.actions.filter((a) => a.player === 'white')[2].number];
     const madeFile = path.join(dir, 'made.json');
     fs.writeFileSync(madeFile, JSON.stringify({ games: [made] }));
 
@@ -108,14 +92,17 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
       const page = await chromium.newPage();
       await page.goto(manager.url);
       await page.waitForSelector('#chart-card:not([hidden]) #chart .point');
-      const points = await chartPoints(page);
+      // Each point where its action and White's chances put it: later further right, better
+      // chances higher up.
+      const points = await page.$$eval('#chart .point', (nodes) => nodes.map((n) => {
+        const box = n.getBBox();
+        return { action: Number(n.dataset.action), seat: n.dataset.seat, white: Number(n.dataset.white),
+          x: box.x + box.width / 2, y: box.y + box.height / 2 };
+      }));
       assert.deepEqual(points.map(({ action, seat, white }) => ({ action, seat, white })),
         judged.map((a) => ({ action: a.number, seat: a.player, white: a.eval.white })));
-      // Later actions further right; better chances for White higher up.
-      for (let i = 1; i < points.length; i++) assert.ok(points[i].x > points[i - 1].x, `x of ${i}`);
-      const byChances = [...points].sort((a, b) => a.white - b.white);
-      for (let i = 1; i < byChances.length; i++) {
-        assert.ok(byChances[i].y <= byChances[i - 1].y + 1e-6, `y of ${byChances[i].action}`);
+      for (const [a, b] of points.slice(1).map((p, i) => [points[i], p])) {
+        assert.ok(b.x > a.x && (b.white - a.white) * (a.y - b.y) >= -1e-6, `${a.action} and ${b.action}`);
       }
 
       // A click on a point shows the position after its action.
@@ -130,7 +117,7 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
       const next = game.actions[pick].eval.candidates.map((c) => c.move).filter((m) => m !== '');
       assert.deepEqual(await page.$$eval('#board .think-arrow', (nodes) =>
         nodes.map((n) => n.dataset.move).reverse()), next);
-      await screenshot(page, 'chart.png');
+      await screenshot(page, 'chart.png', { docs: 'chart.png' });
 
       await page.setInputFiles('#record-file', madeFile);
       // The made record's chart, not the former one: the planted point is at 30%.
@@ -141,6 +128,16 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
       const drops = await page.$$eval('#chart .drop', (nodes) => nodes.map((n) => ({
         action: Number(n.dataset.action), seat: n.dataset.seat })));
       assert.deepEqual(drops, planted.map((action) => ({ action, seat: 'white' })));
+
+      // A telephone's window: one column, nothing wider than the window, in any mode.
+      await page.setViewportSize({ width: 360, height: 780 });
+      const fits = () => page.evaluate(() =>
+        document.documentElement.scrollWidth <= document.documentElement.clientWidth);
+      assert.ok(await fits(), 'the record, narrow');
+      await screenshot(page, 'narrow.png', { docs: 'narrow.png' });
+      await page.click('#replay-analyse');
+      await page.waitForSelector('#analysis:not([hidden])');
+      assert.ok(await fits(), 'the analysis board, narrow');
       assert.deepEqual(page.errors, []);
     });
   });

@@ -128,10 +128,13 @@ export async function withManagerAndBrowser(args, dir, body, cleanup = async () 
   }
 }
 
-export async function screenshot(page, name) {
+// The page as it is, in build/browser-artifacts/NAME, and with DRAVIX_UPDATE_DOCS=1 (as
+// `scripts/test-browser --docs` sets it) also in docs/DOCS for the README.
+export async function screenshot(page, name, { docs = null } = {}) {
   fs.mkdirSync(ARTIFACTS, { recursive: true });
   const file = path.join(ARTIFACTS, name);
   await page.screenshot({ path: file, fullPage: true });
+  if (docs && process.env.DRAVIX_UPDATE_DOCS === '1') fs.copyFileSync(file, path.join(ROOT, 'docs', docs));
   return file;
 }
 
@@ -210,6 +213,18 @@ export function legalTargets(cells, r, c, step) {
     if (legal) targets.push(`${tr},${tc}`);
   }
   return targets;
+}
+
+// `side`'s legal actions at the `step` of its turn in `cells`, in server notation.
+export function legalActions(cells, side, step) {
+  const found = new Set();
+  CELLS.forEach(([r, c], n) => {
+    if (!cells[n] || cells[n].owner !== side) return;
+    for (const t of legalTargets(cells, r, c, step)) {
+      found.add(`${serverName(r, c)},${serverName(...t.split(',').map(Number))}`);
+    }
+  });
+  return found;
 }
 
 // ---- what the page shows -----------------------------------------------------------------

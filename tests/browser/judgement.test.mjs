@@ -131,10 +131,17 @@ test('a record of two bots: every judgement is a point of the chart, drops are m
 
       // A telephone's window: one column, nothing wider than the window, in any mode.
       await page.setViewportSize({ width: 360, height: 780 });
+      // Nor anything clipped inside it: every card's content within the card.
       const fits = () => page.evaluate(() =>
-        document.documentElement.scrollWidth <= document.documentElement.clientWidth);
+        document.documentElement.scrollWidth <= document.documentElement.clientWidth &&
+        [...document.querySelectorAll('.card')].every((card) =>
+          card.hidden || card.scrollWidth <= card.clientWidth + 1));
       assert.ok(await fits(), 'the record, narrow');
+      // The whole page at once: a full-page shot of a window with a scroll bar loses its width.
+      const height = await page.evaluate(() => document.documentElement.scrollHeight);
+      await page.setViewportSize({ width: 360, height });
       await screenshot(page, 'narrow.png', { docs: 'narrow.png' });
+      await page.setViewportSize({ width: 360, height: 780 });
       await page.click('#replay-analyse');
       await page.waitForSelector('#analysis:not([hidden])');
       assert.ok(await fits(), 'the analysis board, narrow');

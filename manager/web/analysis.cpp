@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <random>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -40,7 +41,12 @@ std::string Analysis::start(BoardSetup const& setup, double seconds) {
     std::lock_guard<std::mutex> const hold(mutex_);
     if (id_ == id) thought_ = thought;
   });
-  thread_ = std::thread(&Analysis::run, this, setup, seconds, id);
+  try {
+    thread_ = std::thread(&Analysis::run, this, setup, seconds, id);
+  } catch (std::system_error const&) {
+    running_ = false;  // else no analysis could ever start again
+    return "the analysis could not start: no thread to be had";
+  }
   return "";
 }
 

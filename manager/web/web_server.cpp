@@ -55,7 +55,9 @@ constexpr std::size_t MAX_QUEUE = 512;
 // in a row, refilled at that pace, are each built as they come and sent in turn, so that every
 // action of a game played at a human pace is shown (a random player answers at once).
 constexpr auto STATE_PACE = std::chrono::milliseconds(20);
-constexpr double STATE_BURST = 8;
+// A burst is some sixteen actions: a bot that answers within milliseconds (a win found at once,
+// a calendar second about to turn) against a random player plays several turns that fast.
+constexpr double STATE_BURST = 32;
 // The page sends only moves, a few dozen bytes.
 constexpr std::size_t MAX_MESSAGE = 16 * 1024;
 
@@ -639,6 +641,12 @@ struct WebServer::Impl {
 
   // The pages get the latest state, at most once a STATE_PACE.
   void changed() {
+    // A state of a burst posted after this call is still to be sent: the latest now would
+    // overtake it, and the page would never show it. After it, then.
+    if (bursts_posted > 0) {
+      asio::post(ioc, [this] { changed(); });
+      return;
+    }
     posted = false;
     if (pacing) return;  // the timer sends it
     Clock::time_point const due = last_state + STATE_PACE;
@@ -664,6 +672,7 @@ struct WebServer::Impl {
   bool pacing = false;
   Clock::time_point last_state{};
   std::atomic<bool> posted{false};
+  std::atomic<int> bursts_posted{0};  // states of a burst posted and not yet sent
   // The burst's states left, on the match thread's side.
   std::mutex burst_mutex;
   double burst = STATE_BURST;
@@ -690,7 +699,11 @@ WebServer::WebServer(LiveGame& live, unsigned short port, WebTimeouts timeouts)
     if (s.take_burst()) {
       // Built here, on the thread that made the change, so that it is this very state.
       LiveGame::Message const state = s.hub.live.state();
-      asio::post(s.ioc, [&s, state] { s.hub.broadcast(state, true); });
+      ++s.bursts_posted;
+      asio::post(s.ioc, [&s, state] {
+        s.hub.broadcast(state, true);
+        --s.bursts_posted;
+      });
     } else if (!s.posted.exchange(true)) {
       asio::post(s.ioc, [&s] { s.changed(); });
     }

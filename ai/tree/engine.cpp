@@ -67,20 +67,6 @@ Thought sure_win(std::vector<std::string> line) {
 
 }  // namespace
 
-ActionStats best_action(std::vector<ActionStats> const& actions) {
-  ActionStats best;
-  auto rank = [](ActionStats const& s) {
-    return s.proof == PROVEN_WIN ? 2 : s.proof == PROVEN_LOSS ? 0 : 1;
-  };
-  for (ActionStats const& s : actions) {
-    if (best.move == FastPlayout::NO_MOVE || rank(s) > rank(best) ||
-        (rank(s) == rank(best) &&
-         (s.visits > best.visits || (s.visits == best.visits && s.wins > best.wins))))
-      best = s;
-  }
-  return best;
-}
-
 TreeEngine::TreeEngine(std::uint64_t seed, TreeSettings const& settings)
     : settings_(settings), rng_(seed), search_(settings) {}
 

@@ -54,12 +54,6 @@ class TreeEngine {
   Thought thought_;
 };
 
-// The action the trees' statistics choose: a proven win first, never a proven loss while
-// another remains, else the most visited, the better win rate among equals; with no visits
-// at all, the first action in the trees' order (the best of the priors). NO_MOVE when there
-// is no action.
-ActionStats best_action(std::vector<ActionStats> const& actions);
-
 // The settings the program's own tree search runs with (Vorak::monte_carlo): set by the
 // command line before the first game.
 extern TreeSettings treeSettings;

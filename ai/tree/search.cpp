@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "ai/tree/descent.h"
-#include "ai/tree/engine.h"
 #include "ai/tree/tree_thought.h"
 
 namespace {
@@ -192,4 +191,18 @@ std::size_t TreeSearch::capacity() const {
   std::size_t total = 0;
   for_each_store([&](auto const& store) { total += store.capacity(); });
   return total;
+}
+
+ActionStats best_action(std::vector<ActionStats> const& actions) {
+  ActionStats best;
+  auto rank = [](ActionStats const& s) {
+    return s.proof == PROVEN_WIN ? 2 : s.proof == PROVEN_LOSS ? 0 : 1;
+  };
+  for (ActionStats const& s : actions) {
+    if (best.move == FastPlayout::NO_MOVE || rank(s) > rank(best) ||
+        (rank(s) == rank(best) &&
+         (s.visits > best.visits || (s.visits == best.visits && s.wins > best.wins))))
+      best = s;
+  }
+  return best;
 }

@@ -86,4 +86,10 @@ class TreeSearch {
 // Merges the same actions' statistics from several trees that list them alike.
 std::vector<ActionStats> merged(std::vector<std::vector<ActionStats>> const& per_tree);
 
+// The action the trees' statistics choose: a proven win first, never a proven loss while
+// another remains, else the most visited, the better win rate among equals; with no visits
+// at all, the first action in the trees' order (the best of the priors). NO_MOVE when there
+// is no action.
+ActionStats best_action(std::vector<ActionStats> const& actions);
+
 #endif

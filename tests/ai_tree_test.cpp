@@ -131,8 +131,10 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
   TreeSettings settings;
   settings.expand_after = 3;
   settings.solver = false;  // no node stops its visits short
-  for (bool priors : {false, true}) {
-    settings.priors = priors;
+  for (std::pair<bool, double> const& form :
+       {std::pair{false, 1.0}, {true, 1.0}, {false, TreeSettings::EVERY_CHILD}}) {
+    settings.priors = form.first;
+    settings.widening = form.second;
     auto check = [&](auto& store) {
       Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
       ASSERT_TRUE(expand_root(store, settings, start, state.own_player));
@@ -179,8 +181,10 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
           };
       walk(0, start, state.own_player);
       EXPECT_GT(expanded, 10u);
-      if (store.PARTIAL_LISTS) {
+      if (store.PARTIAL_LISTS && settings.widening < TreeSettings::EVERY_CHILD) {
         EXPECT_GT(partial, 0u);
+      } else {
+        EXPECT_EQ(partial, 0u);
       }
     };
     LocalStore local(1 << 16);

@@ -16,10 +16,16 @@ char const* parallel_name(Parallel parallel);
 std::optional<Parallel> parallel_from(std::string const& name);
 
 struct TreeSettings {
+  // A widening that takes in every child from a node's first visit: its leaves get all their
+  // children at once.
+  static constexpr double EVERY_CHILD = 1000;
+
   double exploration = 0.7;  // the UCT constant
   // A node considers 1 + widening * sqrt(visits) of its children, in list order or that of
-  // their priors: a few actions are searched well before the rest are even tried.
-  double widening = 1.0;
+  // their priors, and a leaf gets only those its window will soon reach (partial child lists).
+  // Every child at once by default: in duels the widening did not pay, neither with memory to
+  // spare nor with too little (see README, The tree search).
+  double widening = EVERY_CHILD;
   // Children ordered by their actions' features, else in list order. Off: in duels the order
   // of the features lost to the list's (see README, The tree search).
   bool priors = false;

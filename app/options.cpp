@@ -81,7 +81,7 @@ std::optional<int> parse_bot_options(int argc, char const* const* argv, BotOptio
   CLI::Option* const tune_option =
       app.add_option("--tune", tuning,
                      "a constant of the search, for strength tests: exploration, widening, "
-                     "priors, solver or expand_after")
+                     "first_play, priors, solver or expand_after")
           ->type_name("KEY=VALUE")
           ->group(tree);
   std::string const scripted = "Answers for scripts";

@@ -69,8 +69,8 @@ char const* const OPTION_HELP =
     "                              manager's page does while a bot seat searches\n"
     "  --engine flat|mcts          the flat search (the default) or the tree search\n"
     "  --parallel root|tree        with --engine mcts: a tree per thread, or one shared\n"
-    "  --tune KEY=VALUE            with --engine mcts: exploration, widening, priors, solver or\n"
-    "                              expand_after\n"
+    "  --tune KEY=VALUE            with --engine mcts: exploration, widening, first_play,\n"
+    "                              priors, solver or expand_after\n"
     "  -h, --help                  print this help and exit\n"
     "  --version                   print the version and exit\n"
     "Exit status: 0 measured, 2 for a bad option, value or board.\n";

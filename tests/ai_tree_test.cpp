@@ -68,7 +68,8 @@ std::string text(FastPlayout::Move m) {
 }  // namespace
 
 // The choice among children from their statistics alone: a proven win at once, a proven loss
-// never, untried children first within the window, the UCT value among the tried.
+// never, untried children first within the window (or valued at the first-play value), the UCT
+// value among the tried.
 TEST(tree_choice, follows_the_statistics_it_is_given) {
   struct Case {
     char const* what;
@@ -76,6 +77,7 @@ TEST(tree_choice, follows_the_statistics_it_is_given) {
     std::uint32_t parent_visits;
     double widening;
     std::uint32_t expected;
+    double first_play = TreeSettings::UNTRIED_FIRST;
   };
   std::vector<Case> const cases = {
       {"the better rate at equal visits", {{10, 3}, {10, 7}, {10, 5}}, 30, 100, 1},
@@ -89,10 +91,15 @@ TEST(tree_choice, follows_the_statistics_it_is_given) {
       {"a proven loss never", {{50, 50, PROVEN_LOSS}, {50, 10}}, 100, 100, 1},
       {"a proven loss leaves the window to the next", {{5, 5, PROVEN_LOSS}, {0, 0}}, 5, 0.1, 1},
       {"all lost: the first", {{5, 5, PROVEN_LOSS}, {5, 5, PROVEN_LOSS}}, 10, 100, 0},
+      // With a first-play value of 1, tried children valued above it (1.33 and 1.43) come
+      // before an untried one, and below it (0.33 and 0.43) after it.
+      {"first play: tried winners first", {{5, 5}, {0, 0}, {3, 3}}, 8, 100, 2, 1.0},
+      {"first play: the untried before losers", {{5, 0}, {0, 0}, {3, 0}}, 8, 100, 1, 1.0},
   };
   for (Case const& c : cases) {
     TreeSettings settings;
     settings.widening = c.widening;
+    settings.first_play = c.first_play;
     std::uint32_t const chosen =
         select_child(10, static_cast<std::uint32_t>(c.children.size()), c.parent_visits, settings,
                      [&](std::uint32_t i) { return c.children[i - 10]; });

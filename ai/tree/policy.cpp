@@ -45,10 +45,12 @@ std::optional<std::string> tune(TreeSettings& settings, std::string const& item)
   auto refuse = [&](char const* range) {
     return std::optional<std::string>(key + " takes " + range + ", not \"" + value + "\"");
   };
-  if (key == "exploration" || key == "widening") {
+  if (key == "exploration" || key == "widening" || key == "first_play") {
     std::optional<double> const v = decimal(value, 0, 1000);
     if (!v) return refuse("a number from 0 to 1000");
-    (key == "exploration" ? settings.exploration : settings.widening) = *v;
+    (key == "exploration" ? settings.exploration
+     : key == "widening"  ? settings.widening
+                          : settings.first_play) = *v;
   } else if (key == "priors" || key == "solver") {
     if (value != "0" && value != "1") return refuse("0 or 1");
     (key == "priors" ? settings.priors : settings.solver) = value == "1";
@@ -59,7 +61,7 @@ std::optional<std::string> tune(TreeSettings& settings, std::string const& item)
     settings.expand_after = static_cast<std::uint32_t>(*v);
   } else {
     return "unknown tuning key \"" + key +
-           "\": exploration, widening, priors, solver and expand_after are known";
+           "\": exploration, widening, first_play, priors, solver and expand_after are known";
   }
   return std::nullopt;
 }

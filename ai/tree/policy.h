@@ -62,7 +62,7 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
 // once and one proven lost never, unless all are. Only the first few children in the order of
 // their priors are considered, more as the parent's visits grow (progressive widening: 1 +
 // widening * sqrt(visits) of them); among those an untried child comes first, then the
-// highest UCT value.
+// highest UCT value; or, with a first_play value, untried children compete with that value.
 template <class Child>
 std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32_t parent_visits,
                            TreeSettings const& settings, Child const& child) {
@@ -72,6 +72,8 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32
                              : static_cast<float>(std::sqrt(std::log(n + 1)));
   auto const explore = static_cast<float>(settings.exploration) * root_log;
   std::uint32_t const window = widening_window(settings, n);
+  bool const untried_first = settings.first_play >= TreeSettings::UNTRIED_FIRST;
+  auto const first_play = static_cast<float>(settings.first_play);
   std::uint32_t best = first + count;
   float best_value = -1;
   std::uint32_t considered = 0;
@@ -80,8 +82,8 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32
     if (s.proof == PROVEN_WIN) return i;
     if (s.proof == PROVEN_LOSS) continue;
     ++considered;
-    if (s.visits == 0) return i;
-    float const value = uct_value(s.visits, s.wins, explore);
+    if (s.visits == 0 && untried_first) return i;
+    float const value = s.visits == 0 ? first_play : uct_value(s.visits, s.wins, explore);
     if (value > best_value) {
       best_value = value;
       best = i;

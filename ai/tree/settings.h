@@ -26,6 +26,10 @@ struct TreeSettings {
   // Every child at once by default: in duels the widening did not pay, neither with memory to
   // spare nor with too little (see README, The tree search).
   double widening = EVERY_CHILD;
+  // The value an untried child competes with (first-play urgency); UNTRIED_FIRST tries every
+  // child once before the UCT values choose.
+  static constexpr double UNTRIED_FIRST = 1000;
+  double first_play = UNTRIED_FIRST;
   // Children ordered by their actions' features, else in list order. Off: in duels the order
   // of the features lost to the list's (see README, The tree search).
   bool priors = false;
@@ -50,7 +54,7 @@ struct TreeSettings {
   }
 };
 
-// Reads one "KEY=VALUE" of the tuning keys (exploration, widening, priors, solver,
+// Reads one "KEY=VALUE" of the tuning keys (exploration, widening, first_play, priors, solver,
 // expand_after) into `settings`; the reason of a refusal otherwise.
 std::optional<std::string> tune(TreeSettings& settings, std::string const& item);
 

@@ -26,10 +26,11 @@ struct TreeSettings {
   // Every child at once by default: in duels the widening did not pay, neither with memory to
   // spare nor with too little (see README, The tree search).
   double widening = EVERY_CHILD;
-  // The value an untried child competes with (first-play urgency); UNTRIED_FIRST tries every
-  // child once before the UCT values choose.
+  // The value an untried child competes with (first-play urgency): a node keeps to a child
+  // valued above it instead of trying every other first; 1 beat UNTRIED_FIRST in duels (see
+  // README). UNTRIED_FIRST tries every child once before the UCT values choose.
   static constexpr double UNTRIED_FIRST = 1000;
-  double first_play = UNTRIED_FIRST;
+  double first_play = 1.0;
   // Children ordered by their actions' features, else in list order. Off: in duels the order
   // of the features lost to the list's (see README, The tree search).
   bool priors = false;

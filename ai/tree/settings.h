@@ -31,9 +31,10 @@ struct TreeSettings {
   // README). UNTRIED_FIRST tries every child once before the UCT values choose.
   static constexpr double UNTRIED_FIRST = 1000;
   double first_play = 1.0;
-  // Children ordered by their actions' features, else in list order. Off: in duels the order
-  // of the features lost to the list's (see README, The tree search).
-  bool priors = false;
+  // Children ordered by their actions' features, else in list order. With the first-play
+  // value the order decides which children are tried at all, and the features' order won its
+  // duel (see README, The tree search); with every child tried first it had lost.
+  bool priors = true;
   bool solver = true;  // wins and losses proven at the nodes and carried up the tree
   // The fewest visits a leaf takes before its children are added; more when the memory left
   // would not last the turn's expected playouts.

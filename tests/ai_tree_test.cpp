@@ -92,9 +92,9 @@ TEST(tree_choice, follows_the_statistics_it_is_given) {
       {"a proven loss leaves the window to the next", {{5, 5, PROVEN_LOSS}, {0, 0}}, 5, 0.1, 1},
       {"all lost: the first", {{5, 5, PROVEN_LOSS}, {5, 5, PROVEN_LOSS}}, 10, 100, 0},
       // With a first-play value of 1, tried children valued above it (1.33 and 1.43) come
-      // before an untried one, and below it (0.33 and 0.43) after it.
-      {"first play: tried winners first", {{5, 5}, {0, 0}, {3, 3}}, 8, 100, 2, 1.0},
-      {"first play: the untried before losers", {{5, 0}, {0, 0}, {3, 0}}, 8, 100, 1, 1.0},
+      // before the untried ones, and below it (0.33 and 0.43) after them.
+      {"first play: tried winners first", {{5, 5}, {3, 3}, {0, 0}, {0, 0}}, 8, 100, 1, 1.0},
+      {"first play: the untried before losers", {{5, 0}, {3, 0}, {0, 0}, {0, 0}}, 8, 100, 2, 1.0},
   };
   for (Case const& c : cases) {
     TreeSettings settings;

@@ -62,7 +62,8 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
 // once and one proven lost never, unless all are. Only the first few children in the order of
 // their priors are considered, more as the parent's visits grow (progressive widening: 1 +
 // widening * sqrt(visits) of them); among those an untried child comes first, then the
-// highest UCT value; or, with a first_play value, untried children compete with that value.
+// highest UCT value; or, with a first_play value, the first untried child competes with that
+// value.
 template <class Child>
 std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32_t parent_visits,
                            TreeSettings const& settings, Child const& child) {
@@ -82,8 +83,13 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32
     if (s.proof == PROVEN_WIN) return i;
     if (s.proof == PROVEN_LOSS) continue;
     ++considered;
-    if (s.visits == 0 && untried_first) return i;
-    float const value = s.visits == 0 ? first_play : uct_value(s.visits, s.wins, explore);
+    if (s.visits == 0) {
+      // Untried children are tried in their order, so the ones after this are untried too:
+      // it stands for them all, and the rest of the list need not be read.
+      if (untried_first || first_play > best_value) return i;
+      break;
+    }
+    float const value = uct_value(s.visits, s.wins, explore);
     if (value > best_value) {
       best_value = value;
       best = i;

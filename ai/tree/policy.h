@@ -61,9 +61,8 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
 // `parent_visits` visits; `child(i)` gives child i's ChildStats. A child proven won is taken at
 // once and one proven lost never, unless all are. Only the first few children in the order of
 // their priors are considered, more as the parent's visits grow (progressive widening: 1 +
-// widening * sqrt(visits) of them); among those an untried child comes first, then the
-// highest UCT value; or, with a first_play value, the first untried child competes with that
-// value.
+// widening * sqrt(visits) of them); among those the highest UCT value, the first untried child
+// counting as the first_play value (with UNTRIED_FIRST, an untried child comes first).
 template <class Child>
 std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32_t parent_visits,
                            TreeSettings const& settings, Child const& child) {

@@ -398,10 +398,39 @@ void FastPlayout::candidates(Players mover, bool concerned, List& list) const {
   if (pass) list.push(PASS);
 }
 
-FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsigned kinds) const {
-  // Work back from the few targets: the capture S -> T that a sweep would list first is the
-  // one with the lowest source, then the lowest direction from S towards T. The board after
-  // m1 differs only in m1's two cells, so it is read through them rather than copied.
+struct FastPlayout::Attackers {
+  std::uint64_t known = 0;  // the targets looked at so far
+  std::uint64_t near[64];   // per target, the cells its lines end at
+  int key[64];              // its first capture's place in list order, -1 for none
+  Move move[64];
+};
+
+int FastPlayout::first_capture_of(Players mover, int to, std::uint64_t occupied, int moved_from,
+                                  int moved_to, std::uint64_t& near, Move& move) const {
+  // Work back from the target: the capture S -> T that a sweep would list first is the one
+  // with the lowest source, then the lowest direction from S towards T.
+  int best = -1;
+  near = 0;
+  move = NO_MOVE;
+  for_each_line(occupied, to, [&](int from, int d) {
+    near |= bit(from);
+    Cell const source = cell_[from == moved_to ? moved_from : from];
+    if (owner_of(source) != static_cast<unsigned>(mover)) return;
+    if (height_of(cell_[to]) > height_of(source)) return;
+    int const key = from * DIRECTIONS + (d ^ 1);  // d ^ 1 is the direction from S to T
+    if (best < 0 || key < best) {
+      best = key;
+      move = make_move(from, to);
+    }
+  });
+  return best;
+}
+
+FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsigned kinds,
+                                                   Attackers& known) const {
+  // The board after m1 differs only in m1's two cells, so it is read through them rather than
+  // copied; and a target none of whose lines ends at either cell is attacked as it is now, which
+  // the look-ahead works out once for all its first captures.
   int const moved_from = m1 & 0xFF, moved_to = m1 >> 8;
   std::uint64_t const occupied = this->occupied() & ~bit(moved_from);
   Players const other = opponent_of(mover);
@@ -412,16 +441,21 @@ FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsig
   int best = -1;
   Move best_move = NO_MOVE;
   for_each_cell(targets, [&](int to) {
-    for_each_line(occupied, to, [&](int from, int d) {
-      Cell const source = cell_[from == moved_to ? moved_from : from];
-      if (owner_of(source) != static_cast<unsigned>(mover)) return;
-      if (height_of(cell_[to]) > height_of(source)) return;
-      int const key = from * DIRECTIONS + (d ^ 1);  // d ^ 1 is the direction from S to T
-      if (best < 0 || key < best) {
-        best = key;
-        best_move = make_move(from, to);
-      }
-    });
+    if (!(known.known & bit(to))) {
+      known.key[to] = first_capture_of(mover, to, this->occupied(), NO_CELL, NO_CELL,
+                                       known.near[to], known.move[to]);
+      known.known |= bit(to);
+    }
+    int key = known.key[to];
+    Move move = known.move[to];
+    if (known.near[to] & (bit(moved_from) | bit(moved_to))) {
+      std::uint64_t near;
+      key = first_capture_of(mover, to, occupied, moved_from, moved_to, near, move);
+    }
+    if (key >= 0 && (best < 0 || key < best)) {
+      best = key;
+      best_move = move;
+    }
   });
   return best_move;
 }
@@ -447,6 +481,7 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   if (!any(first)) first = captures(mover);
 
   bool decided = false;
+  Attackers known;
   for_each(first, [&](Move m1) {
     int const t1 = m1 >> 8;
     std::uint16_t after[3][4];
@@ -462,7 +497,7 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
       if (after[other][k] == 1) last_kinds |= 1u << k;
     if (!last_kinds) return true;  // no kind down to its last stack: give up entirely
 
-    Move const m2 = first_capture_after(mover, m1, last_kinds);
+    Move const m2 = first_capture_after(mover, m1, last_kinds, known);
     if (m2 == NO_MOVE) return false;
     --after[other][kind_of(cell_[m2 >> 8])];
     decision = Decision{winner(after), text(m1), text(m2)};

@@ -133,9 +133,17 @@ class FastPlayout {
   // Whether a line of `source` that ends at `to` is one of the captures it cannot make.
   void compare_heights(int from, int direction, Cell source, Cell to);
 
+  // What one look-ahead learns of a target on the board as it stands, for every first capture
+  // it tries.
+  struct Attackers;
   // After the mover's capture m1 (not made on the board), the first capture in list order of
   // an opposing stack whose kind is in `kinds` (a bit per Pieces value), or NO_MOVE.
-  Move first_capture_after(Players mover, Move m1, unsigned kinds) const;
+  Move first_capture_after(Players mover, Move m1, unsigned kinds, Attackers& known) const;
+  // The place in list order of the first capture of `to` among `occupied` (-1 for none), the
+  // stack on `moved_to` being the one from `moved_from` (NO_CELL: none moved); that capture
+  // goes to `move`, and the cells the target's lines end at to `near`.
+  int first_capture_of(Players mover, int to, std::uint64_t occupied, int moved_from, int moved_to,
+                       std::uint64_t& near, Move& move) const;
   static Players winner(std::uint16_t const (&count)[3][4]);
   std::uint64_t occupied() const { return stacks_[WHITE] | stacks_[BLACK]; }
 

@@ -482,23 +482,41 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
 
   bool decided = false;
   Attackers known;
+  // The counts after m1 differ from these in the kind it takes alone: a game is over after it
+  // only where it takes a kind's last stack, or where it was over already.
+  bool const over_already = winner(count_) != NONE;
+  unsigned ones = 0, twos = 0;  // the opponent's kinds down to one stack, and to two
+  for (Pieces k : KINDS) {
+    if (count_[other][k] == 1) ones |= 1u << k;
+    if (count_[other][k] == 2) twos |= 1u << k;
+  }
   for_each(first, [&](Move m1) {
-    int const t1 = m1 >> 8;
-    std::uint16_t after[3][4];
-    std::copy(&count_[0][0], &count_[0][0] + 12, &after[0][0]);
-    --after[owner_of(cell_[t1])][kind_of(cell_[t1])];
-    Players const over = winner(after);
-    if (over != NONE) {
-      decision = Decision{over, text(m1), std::string()};
-      return decided = true;
+    Cell const taken = cell_[m1 >> 8];
+    unsigned const owner1 = owner_of(taken), kind1 = kind_of(taken);
+    auto after_m1 = [&](std::uint16_t(&after)[3][4]) {
+      std::copy(&count_[0][0], &count_[0][0] + 12, &after[0][0]);
+      --after[owner1][kind1];
+    };
+    if (over_already || count_[owner1][kind1] == 1) {
+      std::uint16_t after[3][4];
+      after_m1(after);
+      Players const over = winner(after);
+      if (over != NONE) {
+        decision = Decision{over, text(m1), std::string()};
+        return decided = true;
+      }
     }
-    unsigned last_kinds = 0;
-    for (Pieces k : KINDS)
-      if (after[other][k] == 1) last_kinds |= 1u << k;
+    unsigned last_kinds = ones;
+    if (owner1 == static_cast<unsigned>(other)) {
+      last_kinds &= ~(1u << kind1);
+      if (twos & (1u << kind1)) last_kinds |= 1u << kind1;
+    }
     if (!last_kinds) return true;  // no kind down to its last stack: give up entirely
 
     Move const m2 = first_capture_after(mover, m1, last_kinds, known);
     if (m2 == NO_MOVE) return false;
+    std::uint16_t after[3][4];
+    after_m1(after);
     --after[other][kind_of(cell_[m2 >> 8])];
     decision = Decision{winner(after), text(m1), text(m2)};
     return decided = true;

@@ -491,13 +491,14 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
     if (count_[other][k] == 2) twos |= 1u << k;
   }
   for_each(first, [&](Move m1) {
-    Cell const taken = cell_[m1 >> 8];
-    unsigned const owner1 = owner_of(taken), kind1 = kind_of(taken);
+    // A first capture takes an opposing stack: one fewer of its kind for `other`.
+    unsigned const kind1 = kind_of(cell_[m1 >> 8]);
+    unsigned const taken = 1u << kind1;
     auto after_m1 = [&](std::uint16_t(&after)[3][4]) {
       std::copy(&count_[0][0], &count_[0][0] + 12, &after[0][0]);
-      --after[owner1][kind1];
+      --after[other][kind1];
     };
-    if (over_already || count_[owner1][kind1] == 1) {
+    if (over_already || (ones & taken)) {
       std::uint16_t after[3][4];
       after_m1(after);
       Players const over = winner(after);
@@ -506,11 +507,7 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
         return decided = true;
       }
     }
-    unsigned last_kinds = ones;
-    if (owner1 == static_cast<unsigned>(other)) {
-      last_kinds &= ~(1u << kind1);
-      if (twos & (1u << kind1)) last_kinds |= 1u << kind1;
-    }
+    unsigned const last_kinds = (ones & ~taken) | (twos & taken);
     if (!last_kinds) return true;  // no kind down to its last stack: give up entirely
 
     Move const m2 = first_capture_after(mover, m1, last_kinds, known);

@@ -54,6 +54,17 @@ class Descent {
   // Room for a path without growing: a game's actions from the root rarely reach it.
   static constexpr std::size_t PATH_ROOM = 512;
 
+  // A leaf lists only its first few actions: with the first-play value most leaves try only
+  // a few children, and the rest, never read, would take most of the memory and of the time
+  // spent writing it. The others are listed when the choice first falls on one of them.
+  static constexpr std::size_t FIRST_LISTED = 8;
+
+  // The actions of `mover` in `p` into list_, in the order of the node's children.
+  void list_actions(FastPlayout const& p, Players mover) {
+    list_.clear();
+    p.legal(mover, list_);
+    if (settings_.priors) order_by_priors(p, mover, list_);
+  }
   // The node at path_[k] is proven `proof` for the side that played into it; carries what that
   // proves up the path.
   void prove_up(std::size_t k, Proof proof);
@@ -117,40 +128,36 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
           winner = play_out(p, mover, engine_, checked);
           break;
         }
-        list_.clear();
-        p.legal(mover, list_);
+        list_actions(p, mover);
         if (list_.empty()) {  // no capture to open the turn: the side to act has lost
           store_.release(n);
           winner = opponent_of(mover);
           proven = for_side(into, mover, false);
           break;
         }
-        if (settings_.priors) order_by_priors(p, mover, list_);
-        // The children the window takes in until the node has had a few times the visits
-        // that expanded it.
-        std::size_t const kept = widening_window(settings_, 8.0 * expand_after_);
-        if (!store_.add_children(n, list_, kept)) {
+        if (!store_.add_children(n, list_, FIRST_LISTED)) {
           winner = play_out(p, mover, engine_, checked);
           break;
         }
       }
     }
+    Players const side = mover;
+    auto const choose = [&](bool unlisted) {
+      return select_child(store_.first_child(n), store_.child_count(n), unlisted, store_.visits(n),
+                          settings_, [this](std::uint32_t i) {
+                            return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
+                          });
+    };
+    std::uint32_t c = choose(store_.partial(n));
     if constexpr (Store::PARTIAL_LISTS) {
-      if (store_.partial(n) &&
-          widening_window(settings_, store_.visits(n)) > store_.child_count(n) &&
-          store_.has_room(FastPlayout::MAX_MOVES)) {
-        list_.clear();
-        p.legal(mover, list_);  // the same list in the same order as at the expansion
-        if (settings_.priors) order_by_priors(p, mover, list_);
-        store_.widen(n, list_);
+      if (c == store_.first_child(n) + store_.child_count(n)) {
+        // The choice fell on the first action not listed yet: the node takes in all of them,
+        // in the same order as at its expansion, unless there is no room left.
+        std::uint32_t const had = store_.child_count(n);
+        list_actions(p, mover);
+        c = store_.widen(n, list_) ? store_.first_child(n) + had : choose(false);
       }
     }
-    std::uint32_t const first = store_.first_child(n);
-    Players const side = mover;
-    std::uint32_t const c = select_child(
-        first, store_.child_count(n), store_.visits(n), settings_, [this](std::uint32_t i) {
-          return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
-        });
     store_.enter(c);
     p.execute(store_.move(c));
     if (p.move_count() % 2 == 0) mover = opponent_of(side);

@@ -41,7 +41,7 @@ class LocalStore {
   bool claim(std::uint32_t) { return true; }  // nobody else expands here
   void release(std::uint32_t) {}
 
-  // A leaf's children may be only the first of its actions, the rest added when the widening
+  // A leaf's children may be only the first of its actions, the rest added when the choice
   // reaches them: most leaves are visited a few times, and their unvisited children would
   // take most of the memory and of the time spent writing it.
   static constexpr bool PARTIAL_LISTS = true;

@@ -63,9 +63,12 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
 // their priors are considered, more as the parent's visits grow (progressive widening: 1 +
 // widening * sqrt(visits) of them); among those the highest UCT value, the first untried child
 // counting as the first_play value (with UNTRIED_FIRST, an untried child comes first).
+// `unlisted`: the parent has actions after its `count` children that are not listed yet, all
+// untried; first + count stands for the first of them when the choice falls on it.
 template <class Child>
-std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32_t parent_visits,
-                           TreeSettings const& settings, Child const& child) {
+std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlisted,
+                           std::uint32_t parent_visits, TreeSettings const& settings,
+                           Child const& child) {
   double const n = static_cast<double>(parent_visits);
   float const root_log = parent_visits < UctTables::SIZE
                              ? uctTables.root_log[parent_visits]
@@ -85,8 +88,7 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32
     if (s.visits == 0) {
       // Untried children are tried in their order, so the ones after this are untried too:
       // it stands for them all, and the rest of the list need not be read.
-      if (untried_first || first_play > best_value) return i;
-      break;
+      return untried_first || first_play > best_value ? i : best;
     }
     float const value = uct_value(s.visits, s.wins, explore);
     if (value > best_value) {
@@ -94,6 +96,8 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, std::uint32
       best = i;
     }
   }
+  if (unlisted && considered < window && (untried_first || first_play > best_value))
+    return first + count;  // the first action not listed yet, untried like the rest of them
   return best == first + count ? first : best;  // all lost: any will do
 }
 

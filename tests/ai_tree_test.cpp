@@ -215,8 +215,9 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
 }
 
 // A leaf of the one-thread store lists only its first actions and the choice reads the rest as
-// untried, while the shared store lists them all: on one thread, from one seed, both grow the
-// same statistics node for node, whatever the first-play value and the widening.
+// untried, and a node keeps its last choice while that choice provably holds; the shared store
+// lists every action and reads every child each time. On one thread, from one seed, both grow
+// the same statistics node for node, whatever the first-play value and the widening.
 TEST(tree_shape, partial_lists_choose_as_whole_ones) {
   Vorak const state = played_position_for_trees();
   FastPlayout const start(state);

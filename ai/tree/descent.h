@@ -74,8 +74,14 @@ class Descent {
     return (into == mover) == mover_wins ? PROVEN_WIN : PROVEN_LOSS;
   }
 
+  // The last choices at the nodes, by their first child's index: a node that shares its slot
+  // with a busier one only chooses anew each time.
+  static constexpr unsigned CHOICE_BITS = 10;
+  static constexpr unsigned CHOICE_SHIFT = 32 - CHOICE_BITS;
+
   Store& store_;
   TreeSettings const& settings_;
+  std::vector<LastChoice> choices_ = std::vector<LastChoice>(std::size_t{1} << CHOICE_BITS);
   boost::random::mt19937 engine_;
   std::uint32_t expand_after_;
   std::vector<std::uint32_t> path_;
@@ -143,10 +149,15 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
     }
     Players const side = mover;
     auto const choose = [&](bool unlisted) {
-      return select_child(store_.first_child(n), store_.child_count(n), unlisted, store_.visits(n),
-                          settings_, [this](std::uint32_t i) {
-                            return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
-                          });
+      std::uint32_t const first = store_.first_child(n);
+      LastChoice* last = nullptr;
+      if constexpr (Store::ONE_THREAD) last = &choices_[(first * 0x9E3779B1u) >> CHOICE_SHIFT];
+      return select_child(
+          first, store_.child_count(n), unlisted, store_.visits(n), settings_,
+          [this](std::uint32_t i) {
+            return ChildStats{store_.visits(i), store_.wins(i), store_.proof(i)};
+          },
+          last);
     };
     std::uint32_t c = choose(store_.partial(n));
     if constexpr (Store::PARTIAL_LISTS) {

@@ -38,6 +38,8 @@ class LocalStore {
   std::uint32_t child_count(std::uint32_t n) const {
     return nodes_[n].bits & node_bits::COUNT_MASK;
   }
+  // Only the thread that chooses at a node changes its children: a choice can be reused.
+  static constexpr bool ONE_THREAD = true;
   bool claim(std::uint32_t) { return true; }  // nobody else expands here
   void release(std::uint32_t) {}
 

@@ -57,6 +57,19 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
   return static_cast<std::uint32_t>(std::min(1 + settings.widening * std::sqrt(visits), MOST));
 }
 
+// What a choice at a node leaves for the next choice there, in a tree that one thread grows:
+// the child chosen, and the highest value any other child had then (an untried one's included),
+// at exploration `explore`. Until the next choice only the chosen child's statistics change,
+// and another child's value grows by at most the exploration's growth, 1/sqrt(visits) <= 1
+// times it: while the chosen child's value stays above that bound, the whole choice would fall
+// on it again. At the busiest nodes it mostly does, and each of those choices reads every child.
+struct LastChoice {
+  std::uint32_t first = 0;  // the node's first child, 0 for none
+  std::uint32_t child = 0;
+  float rival = 0;
+  float explore = 0;
+};
+
 // The child to descend to among `count` children from `first`, whose parent has had
 // `parent_visits` visits; `child(i)` gives child i's ChildStats. A child proven won is taken at
 // once and one proven lost never, unless all are. Only the first few children in the order of
@@ -64,11 +77,12 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
 // widening * sqrt(visits) of them); among those the highest UCT value, the first untried child
 // counting as the first_play value (with UNTRIED_FIRST, an untried child comes first).
 // `unlisted`: the parent has actions after its `count` children that are not listed yet, all
-// untried; first + count stands for the first of them when the choice falls on it.
+// untried; first + count stands for the first of them when the choice falls on it. `last`,
+// when given, is the node's LastChoice: kept when it still holds, else made anew.
 template <class Child>
 std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlisted,
                            std::uint32_t parent_visits, TreeSettings const& settings,
-                           Child const& child) {
+                           Child const& child, LastChoice* last = nullptr) {
   double const n = static_cast<double>(parent_visits);
   float const root_log = parent_visits < UctTables::SIZE
                              ? uctTables.root_log[parent_visits]
@@ -77,9 +91,24 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
   std::uint32_t const window = widening_window(settings, n);
   bool const untried_first = settings.first_play >= TreeSettings::UNTRIED_FIRST;
   auto const first_play = static_cast<float>(settings.first_play);
+  if (last && last->first == first) {
+    ChildStats const s = child(last->child);
+    // The margin stands for the rounding of single precision.
+    constexpr float MARGIN = 1e-5f;
+    if (s.proof == UNPROVEN &&
+        uct_value(s.visits, s.wins, explore) > last->rival + (explore - last->explore) + MARGIN)
+      return last->child;
+  }
+  if (last) last->first = 0;  // until this choice is known to fall by the values
   std::uint32_t best = first + count;
   float best_value = -1;
+  float rival = -1;  // the best value of the others
   std::uint32_t considered = 0;
+  // The chosen child by its value, remembered for the next choice when one is asked for.
+  auto const by_value = [&](float others) {
+    if (last) *last = LastChoice{first, best, others, explore};
+    return best;
+  };
   for (std::uint32_t i = first; i < first + count && considered < window; ++i) {
     ChildStats const s = child(i);
     if (s.proof == PROVEN_WIN) return i;
@@ -88,17 +117,24 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
     if (s.visits == 0) {
       // Untried children are tried in their order, so the ones after this are untried too:
       // it stands for them all, and the rest of the list need not be read.
-      return untried_first || first_play > best_value ? i : best;
+      if (untried_first || first_play > best_value) return i;
+      return by_value(std::max(rival, first_play));
     }
     float const value = uct_value(s.visits, s.wins, explore);
     if (value > best_value) {
+      rival = best_value;
       best_value = value;
       best = i;
+    } else {
+      rival = std::max(rival, value);
     }
   }
   if (unlisted && considered < window && (untried_first || first_play > best_value))
     return first + count;  // the first action not listed yet, untried like the rest of them
-  return best == first + count ? first : best;  // all lost: any will do
+  // All lost: any will do. A window that stopped the reading may take in more children later.
+  if (best == first + count) return first;
+  if (considered >= window) return best;
+  return by_value(unlisted ? std::max(rival, first_play) : rival);
 }
 
 // Plays random actions by the flat search's policy from `p`, `mover` to act, until the game is

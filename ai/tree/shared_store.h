@@ -48,6 +48,8 @@ class SharedStore {
                                                          std::memory_order_acquire);
   }
   void release(std::uint32_t n) { nodes_[n].first_child.store(0, std::memory_order_relaxed); }
+  // Other threads change a node's children between two choices there.
+  static constexpr bool ONE_THREAD = false;
   // Every leaf gets all its children at once: moving a list that other threads are reading
   // and counting in is not worth its locks.
   static constexpr bool PARTIAL_LISTS = false;

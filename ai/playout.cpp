@@ -258,11 +258,15 @@ FastPlayout::ActionFacts FastPlayout::facts(Move move) const {
   unsigned const height =
       facts.capture ? height_of(moved) : std::min(height_of(moved) + height_of(covered), 65535u);
   unsigned const other = opponent_of(static_cast<Players>(owner_of(moved)));
-  // The lines from the new cell once the source is empty; a stack no higher takes it.
+  // The lines from the new cell once the source is empty; a stack no higher takes it. Without
+  // branches: the tree's priors ask this of every action of a node, and the answers vary.
   std::uint64_t const after = occupied() & ~bit(from);
-  for_each_line(after, to, [&](int t, int) {
-    if (owner_of(cell_[t]) == other && height_of(cell_[t]) >= height) facts.exposed = true;
+  bool exposed = false;
+  each_direction([&](auto d) {
+    Cell const c = cell_[neighbour<d>(after, to)];
+    exposed |= (owner_of(c) == other) & (height_of(c) >= height);
   });
+  facts.exposed = exposed;
   return facts;
 }
 

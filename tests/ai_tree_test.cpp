@@ -131,7 +131,9 @@ TEST(tree_priors, captures_of_the_scarcest_kind_come_first_and_exposed_stacks_la
   ASSERT_GE(list.size(), 2u);
   EXPECT_EQ(text(list[0]), "8586");
   EXPECT_EQ(text(list[1]), "0001");
-  // After 85 takes 86, the Vorak on 86 faces Black's Vorak on 87: exposed.
+  // After 85 takes 86, the Vorak on 86 faces Black's Vorak on 87, as high: exposed.
+  EXPECT_TRUE(p.facts(list[0]).capture);
+  EXPECT_TRUE(p.facts(list[0]).exposed);
   EXPECT_TRUE(p.facts(FastPlayout::make_move(0, 1)).capture);
   Vorak after = state;
   after.execute_move("8586", false);

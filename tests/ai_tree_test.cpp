@@ -9,6 +9,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -99,14 +100,6 @@ TEST(tree_choice, follows_the_statistics_it_is_given) {
       // Past the listed children, the first unlisted action (index `count`) stands for them.
       {"unlisted: the first before losers", {{5, 0}, {3, 0}}, 8, 100, 2, 1.0, true},
       {"unlisted: tried winners first", {{5, 5}, {3, 0}}, 8, 100, 0, 1.0, true},
-      {"unlisted: tried first of all",
-       {{5, 5}, {3, 3}},
-       8,
-       100,
-       2,
-       TreeSettings::UNTRIED_FIRST,
-       true},
-      {"unlisted: after the proven lost", {{5, 5, PROVEN_LOSS}}, 5, 100, 1, 1.0, true},
       {"unlisted: beyond the window", {{5, 1}, {4, 0}}, 9, 0.5, 0, 1.0, true},
   };
   for (Case const& c : cases) {
@@ -154,10 +147,14 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
   TreeSettings settings;
   settings.expand_after = 3;
   settings.solver = false;  // no node stops its visits short
-  for (std::pair<bool, double> const& form :
-       {std::pair{false, 1.0}, {true, 1.0}, {false, TreeSettings::EVERY_CHILD}}) {
-    settings.priors = form.first;
-    settings.widening = form.second;
+  for (auto const& [priors, widening, first_play] : {std::tuple{false, 1.0, 1.0},
+                                                     {true, 1.0, 1.0},
+                                                     {false, TreeSettings::EVERY_CHILD, 1.0},
+                                                     {true, TreeSettings::EVERY_CHILD, 0.6},
+                                                     {true, 1.0, TreeSettings::UNTRIED_FIRST}}) {
+    settings.priors = priors;
+    settings.widening = widening;
+    settings.first_play = first_play;
     auto check = [&](auto& store) {
       Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
       ASSERT_TRUE(expand_root(store, settings, start, state.own_player));
@@ -213,56 +210,18 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
     check(local);
     SharedStore shared(1 << 16);
     check(shared);
-  }
-}
-
-// A leaf of the one-thread store lists only its first actions and the choice reads the rest as
-// untried, and a node keeps its last choice while that choice provably holds; the shared store
-// lists every action and reads every child each time. On one thread, from one seed, both grow
-// the same statistics node for node, whatever the first-play value and the widening.
-TEST(tree_shape, partial_lists_choose_as_whole_ones) {
-  Vorak const state = played_position_for_trees();
-  FastPlayout const start(state);
-  for (auto const& [first_play, widening] :
-       {std::pair{1.0, TreeSettings::EVERY_CHILD},
-        {0.6, TreeSettings::EVERY_CHILD},
-        {1.0, 1.0},
-        {TreeSettings::UNTRIED_FIRST, TreeSettings::EVERY_CHILD}}) {
-    SCOPED_TRACE(testing::Message() << "first_play " << first_play << " widening " << widening);
-    TreeSettings settings;
-    settings.first_play = first_play;
-    settings.widening = widening;
-    LocalStore local(1 << 16);
-    SharedStore shared(1 << 16);
-    Descent<LocalStore> d(local, settings, 11);
-    Descent<SharedStore> e(shared, settings, 11);
-    ASSERT_TRUE(expand_root(local, settings, start, state.own_player));
-    ASSERT_TRUE(expand_root(shared, settings, start, state.own_player));
-    for (int i = 0; i < 4000; ++i) {
-      d.iterate(start, state.own_player);
-      e.iterate(start, state.own_player);
-    }
-    std::size_t compared = 0, partial = 0;
-    std::function<void(std::uint32_t, std::uint32_t)> walk = [&](std::uint32_t l, std::uint32_t s) {
+    // The local store lists a leaf's first actions only and keeps a node's last choice while it
+    // holds; the shared store does neither. From one seed both grow the same tree.
+    std::function<void(std::uint32_t, std::uint32_t)> same = [&](std::uint32_t l, std::uint32_t s) {
       NodeView const a = local.view(l), b = shared.view(s);
-      ASSERT_EQ(a.move, b.move);
-      ASSERT_EQ(a.visits, b.visits) << text(a.move);
-      ASSERT_EQ(a.wins, b.wins) << text(a.move);
-      ASSERT_EQ(a.proof, b.proof) << text(a.move);
-      ++compared;
-      partial += local.partial(l);
-      // The children the local node has not listed were never tried.
-      for (std::uint32_t k = 0; k < b.child_count; ++k)
-        if (k < a.child_count) {
-          walk(a.first_child + k, b.first_child + k);
-        } else {
+      ASSERT_EQ(std::tie(a.move, a.visits, a.wins), std::tie(b.move, b.visits, b.wins));
+      for (std::uint32_t k = 0; k < b.child_count; ++k)  // what is not listed was never tried
+        if (k < a.child_count)
+          same(a.first_child + k, b.first_child + k);
+        else
           ASSERT_EQ(shared.visits(b.first_child + k), 0u);
-        }
     };
-    walk(0, 0);
-    EXPECT_GT(compared, 1000u);
-    EXPECT_GT(partial, 10u);
-    EXPECT_LT(local.size(), shared.size());
+    same(0, 0);
   }
 }
 

@@ -261,12 +261,13 @@ FastPlayout::ActionFacts FastPlayout::facts(Move move) const {
   // The lines from the new cell once the source is empty; a stack no higher takes it. Without
   // branches: the tree's priors ask this of every action of a node, and the answers vary.
   std::uint64_t const after = occupied() & ~bit(from);
-  bool exposed = false;
+  unsigned exposed = 0;
   each_direction([&](auto d) {
     Cell const c = cell_[neighbour<d>(after, to)];
-    exposed |= (owner_of(c) == other) & (height_of(c) >= height);
+    exposed |=
+        static_cast<unsigned>(owner_of(c) == other) & static_cast<unsigned>(height_of(c) >= height);
   });
-  facts.exposed = exposed;
+  facts.exposed = exposed != 0;
   return facts;
 }
 

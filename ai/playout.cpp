@@ -159,8 +159,8 @@ std::string FastPlayout::text(Move move) {
   return std::string(digits, 4);
 }
 
-int FastPlayout::nearest(int from, int direction) const {
-  std::uint64_t const hit = RAY_BITS[from][direction] & occupied();
+int FastPlayout::nearest(std::uint64_t occupied, int from, int direction) {
+  std::uint64_t const hit = RAY_BITS[from][direction] & occupied;
   if (!hit) return NO_CELL;
   // Even directions step to higher cell numbers, so the nearest stack is the lowest bit.
   return direction % 2 == 0 ? lowest(hit) : highest(hit);
@@ -413,22 +413,59 @@ struct FastPlayout::Attackers {
 int FastPlayout::first_capture_of(Players mover, int to, std::uint64_t occupied, int moved_from,
                                   int moved_to, std::uint64_t& near, Move& move) const {
   // Work back from the target: the capture S -> T that a sweep would list first is the one
-  // with the lowest source, then the lowest direction from S towards T.
-  int best = -1;
-  near = 0;
-  move = NO_MOVE;
-  for_each_line(occupied, to, [&](int from, int d) {
-    near |= bit(from);
+  // with the lowest source, then the lowest direction from S towards T. Without branches: which
+  // lines end where, and at whose stack, is as good as random.
+  constexpr unsigned NONE_FOUND = ~0u;
+  unsigned best = NONE_FOUND;
+  std::uint64_t ends = 0;
+  unsigned const height = height_of(cell_[to]);
+  each_direction([&](auto d) {
+    int const from = neighbour<d>(occupied, to);  // NO_CELL, an empty cell, when none
+    ends |= bit(from);
     Cell const source = cell_[from == moved_to ? moved_from : from];
-    if (owner_of(source) != static_cast<unsigned>(mover)) return;
-    if (height_of(cell_[to]) > height_of(source)) return;
-    int const key = from * DIRECTIONS + (d ^ 1);  // d ^ 1 is the direction from S to T
+    unsigned const takes = static_cast<unsigned>(owner_of(source) == static_cast<unsigned>(mover)) &
+                           static_cast<unsigned>(height_of(source) >= height);
+    unsigned const key = static_cast<unsigned>(from * DIRECTIONS + (d ^ 1));  // d ^ 1: S to T
+    best = std::min(best, takes ? key : NONE_FOUND);
+  });
+  near = ends & ~bit(NO_CELL);
+  move = best == NONE_FOUND ? NO_MOVE : make_move(static_cast<int>(best / DIRECTIONS), to);
+  return best == NONE_FOUND ? -1 : static_cast<int>(best);
+}
+
+int FastPlayout::capture_opened(Players mover, int to, Move m1, std::uint64_t near,
+                                Move& move) const {
+  // The target's other lines end where they did, at stacks that cannot take it: only a line
+  // through m1's source, now longer, or one ending at its new cell can.
+  int const moved_from = m1 & 0xFF, moved_to = m1 >> 8;
+  unsigned const height = height_of(cell_[to]);
+  Cell const moved = cell_[moved_from];
+  int best = -1;
+  move = NO_MOVE;
+  auto consider = [&](int from, int d, Cell source) {  // d: the direction from `to` to `from`
+    if (owner_of(source) != static_cast<unsigned>(mover) || height_of(source) < height) return;
+    int const key = from * DIRECTIONS + (d ^ 1);
     if (best < 0 || key < best) {
       best = key;
       move = make_move(from, to);
     }
-  });
+  };
+  if (near & bit(moved_from)) {
+    int const d = geometry::DIRECTION_TO[to][moved_from];
+    int const beyond = nearest(occupied() & ~bit(moved_from), to, d);
+    // Where m1 landed at the end of that line, the moved stack was too low to take the target
+    // from its source next to it, and still is: the stack it covered stands in for it.
+    if (beyond != NO_CELL) consider(beyond, d, cell_[beyond]);
+  }
+  if (near & bit(moved_to)) consider(moved_to, geometry::DIRECTION_TO[to][moved_to], moved);
   return best;
+}
+
+void FastPlayout::know(Players mover, int to, Attackers& known) const {
+  if (known.known & bit(to)) return;
+  known.key[to] =
+      first_capture_of(mover, to, occupied(), NO_CELL, NO_CELL, known.near[to], known.move[to]);
+  known.known |= bit(to);
 }
 
 FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsigned kinds,
@@ -446,14 +483,14 @@ FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsig
   int best = -1;
   Move best_move = NO_MOVE;
   for_each_cell(targets, [&](int to) {
-    if (!(known.known & bit(to))) {
-      known.key[to] = first_capture_of(mover, to, this->occupied(), NO_CELL, NO_CELL,
-                                       known.near[to], known.move[to]);
-      known.known |= bit(to);
-    }
+    know(mover, to, known);
     int key = known.key[to];
     Move move = known.move[to];
-    if (known.near[to] & (bit(moved_from) | bit(moved_to))) {
+    if (!(known.near[to] & (bit(moved_from) | bit(moved_to)))) {
+      // m1 changes none of its lines: attacked as it is now
+    } else if (key < 0) {
+      key = capture_opened(mover, to, m1, known.near[to], move);
+    } else {
       std::uint64_t near;
       key = first_capture_of(mover, to, occupied, moved_from, moved_to, near, move);
     }
@@ -494,6 +531,34 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   for (Pieces k : KINDS) {
     if (count_[other][k] == 1) ones |= 1u << k;
     if (count_[other][k] == 2) twos |= 1u << k;
+  }
+  // While no last stack of a kind can be taken now, a first capture that takes none of the low
+  // kinds can make one takeable only by leaving or taking a cell that stack's lines end at; any
+  // other such capture finds no second capture, so the list is narrowed to the rest.
+  if (ones && !over_already) {
+    std::uint64_t reach = 0;
+    bool takeable = false;
+    for (Pieces k : KINDS) {
+      if (!(ones & (1u << k))) continue;
+      for_each_cell(kinds_[other][k], [&](int to) {
+        know(mover, to, known);
+        reach |= known.near[to];
+        takeable |= known.key[to] >= 0;
+      });
+    }
+    if (!takeable) {
+      Lines keep;
+      for (int d = 0; d < DIRECTIONS; ++d) keep.by[d] = reach;
+      for (Pieces k : KINDS) {
+        if (!((ones | twos) & (1u << k))) continue;
+        for (int d = 0; d < DIRECTIONS; ++d) keep.by[d] |= ends_[d][class_of(other, k)];
+      }
+      // The capture onto a cell c in direction d comes from c's nearest stack the other way.
+      for_each_cell(reach & stacks_[other], [&](int c) {
+        each_direction([&](auto d) { keep.by[d ^ 1] |= bit(neighbour<d>(occupied(), c)); });
+      });
+      for (int d = 0; d < DIRECTIONS; ++d) first.by[d] &= keep.by[d];
+    }
   }
   for_each(first, [&](Move m1) {
     // A first capture takes an opposing stack: one fewer of its kind for `other`.

@@ -123,7 +123,9 @@ class FastPlayout {
   template <class F>
   void for_each(Lines const& lines, F&& f) const;
 
-  int nearest(int from, int direction) const;
+  int nearest(int from, int direction) const { return nearest(occupied(), from, direction); }
+  // The nearest stack from `from` in `direction` among `occupied`, or NO_CELL.
+  static int nearest(std::uint64_t occupied, int from, int direction);
   // The nearest stack from `from` in direction D among `occupied`, or NO_CELL.
   template <int D>
   static int neighbour(std::uint64_t occupied, int from);
@@ -139,6 +141,11 @@ class FastPlayout {
   // After the mover's capture m1 (not made on the board), the first capture in list order of
   // an opposing stack whose kind is in `kinds` (a bit per Pieces value), or NO_MOVE.
   Move first_capture_after(Players mover, Move m1, unsigned kinds, Attackers& known) const;
+  // The first capture of the target on `to` after m1 (not made on the board), where none could
+  // take it before and `near` holds the cells its lines end at; as first_capture_of.
+  int capture_opened(Players mover, int to, Move m1, std::uint64_t near, Move& move) const;
+  // Makes sure `known` holds the target on `to` as the board stands.
+  void know(Players mover, int to, Attackers& known) const;
   // The place in list order of the first capture of `to` among `occupied` (-1 for none), the
   // stack on `moved_to` being the one from `moved_from` (NO_CELL: none moved); that capture
   // goes to `move`, and the cells the target's lines end at to `near`.

@@ -110,6 +110,31 @@ constexpr RayBitTable make_ray_bits() {
 
 constexpr RayBitTable RAY_BITS = make_ray_bits();
 
+// DIRECTION_TO[p][q] is the direction of the ray from playable cell p that holds playable cell
+// q, or -1 when none does.
+using DirectionTable = std::array<std::array<std::int8_t, PLAYABLE_CELLS>, PLAYABLE_CELLS>;
+
+constexpr DirectionTable make_direction_to() {
+  DirectionTable to{};
+  for (int p = 0; p < PLAYABLE_CELLS; ++p)
+    for (int q = 0; q < PLAYABLE_CELLS; ++q) {
+      to[p][q] = -1;
+      for (int d = 0; d < DIRECTIONS; ++d)
+        if ((RAY_BITS[p][d] >> q) & 1) to[p][q] = static_cast<std::int8_t>(d);
+    }
+  return to;
+}
+
+constexpr DirectionTable DIRECTION_TO = make_direction_to();
+static_assert(DIRECTION_TO[PLAYABLE_INDEX[cell(0, 0)]][PLAYABLE_INDEX[cell(3, 3)]] == 4,
+              "up the diagonal is direction 4");
+static_assert(DIRECTION_TO[PLAYABLE_INDEX[cell(5, 3)]][PLAYABLE_INDEX[cell(5, 1)]] == 3,
+              "back along a row is direction 3");
+static_assert(DIRECTION_TO[PLAYABLE_INDEX[cell(3, 3)]][PLAYABLE_INDEX[cell(5, 5)]] == -1,
+              "no ray crosses the centre");
+static_assert(DIRECTION_TO[PLAYABLE_INDEX[cell(0, 0)]][PLAYABLE_INDEX[cell(1, 2)]] == -1,
+              "a knight's step is on no ray");
+
 // The nearest occupied cell from playable cell p in direction D, or -1 when there is none.
 template <int D>
 inline int nearest(std::uint64_t occupied, int p) {

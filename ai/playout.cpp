@@ -10,7 +10,6 @@
 
 namespace {
 
-using geometry::nearest;
 using geometry::RAY_BITS;
 
 inline std::uint64_t bit(int p) {
@@ -45,16 +44,6 @@ inline void for_each_cell(std::uint64_t bits, F&& f) {
     bits &= bits - 1;
     f(cell);
   }
-}
-
-// Calls f(target, direction) for the nearest stack from `from` in each direction, in the
-// direction order of the line scan.
-template <class F>
-inline void for_each_line(std::uint64_t occupied, int from, F&& f) {
-  each_direction([&](auto d) {
-    int const t = nearest<d>(occupied, from);
-    if (t >= 0) f(t, d);
-  });
 }
 
 constexpr Pieces KINDS[] = {VORAK, MORIEL, WEMM};

@@ -450,6 +450,13 @@ int FastPlayout::capture_opened(Players mover, int to, Move m1, std::uint64_t ne
   return best;
 }
 
+std::uint64_t FastPlayout::stacks_of(Players owner, unsigned kinds) const {
+  std::uint64_t cells = 0;
+  for (Pieces k : KINDS)
+    if (kinds & (1u << k)) cells |= kinds_[owner][k];
+  return cells;
+}
+
 void FastPlayout::know(Players mover, int to, Attackers& known) const {
   if (known.known & bit(to)) return;
   known.key[to] =
@@ -465,10 +472,7 @@ FastPlayout::Move FastPlayout::first_capture_after(Players mover, Move m1, unsig
   int const moved_from = m1 & 0xFF, moved_to = m1 >> 8;
   std::uint64_t const occupied = this->occupied() & ~bit(moved_from);
   Players const other = opponent_of(mover);
-  std::uint64_t targets = 0;
-  for (Pieces k : KINDS)
-    if (kinds & (1u << k)) targets |= kinds_[other][k];
-  targets &= ~bit(moved_to);
+  std::uint64_t const targets = stacks_of(other, kinds) & ~bit(moved_to);
   int best = -1;
   Move best_move = NO_MOVE;
   for_each_cell(targets, [&](int to) {
@@ -527,14 +531,11 @@ bool FastPlayout::lookahead(Players mover, Decision& decision) const {
   if (ones && !over_already) {
     std::uint64_t reach = 0;
     bool takeable = false;
-    for (Pieces k : KINDS) {
-      if (!(ones & (1u << k))) continue;
-      for_each_cell(kinds_[other][k], [&](int to) {
-        know(mover, to, known);
-        reach |= known.near[to];
-        takeable |= known.key[to] >= 0;
-      });
-    }
+    for_each_cell(stacks_of(other, ones), [&](int to) {
+      know(mover, to, known);
+      reach |= known.near[to];
+      takeable |= known.key[to] >= 0;
+    });
     if (!takeable) {
       Lines keep;
       for (int d = 0; d < DIRECTIONS; ++d) keep.by[d] = reach;

@@ -144,6 +144,8 @@ class FastPlayout {
   // The first capture of the target on `to` after m1 (not made on the board), where none could
   // take it before and `near` holds the cells its lines end at; as first_capture_of.
   int capture_opened(Players mover, int to, Move m1, std::uint64_t near, Move& move) const;
+  // The cells of `owner`'s stacks whose kind is in `kinds` (a bit per Pieces value).
+  std::uint64_t stacks_of(Players owner, unsigned kinds) const;
   // Makes sure `known` holds the target on `to` as the board stands.
   void know(Players mover, int to, Attackers& known) const;
   // The place in list order of the first capture of `to` among `occupied` (-1 for none), the

@@ -158,8 +158,11 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
     auto check = [&](auto& store) {
       Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
       ASSERT_TRUE(expand_root(store, settings, start, state.own_player));
-      for (int i = 0; i < 3000; ++i) d.iterate(start, state.own_player);
-      EXPECT_EQ(store.visits(0), 3000u);
+      // Enough playouts that many nodes pass the visits after which a descent keeps their
+      // positions, and some of them share a slot.
+      constexpr std::uint32_t PLAYOUTS = 20000;
+      for (std::uint32_t i = 0; i < PLAYOUTS; ++i) d.iterate(start, state.own_player);
+      EXPECT_EQ(store.visits(0), PLAYOUTS);
       std::size_t expanded = 0, partial = 0;
       std::function<void(std::uint32_t, FastPlayout const&, Players)> walk =
           [&](std::uint32_t n, FastPlayout const& p, Players mover) {
@@ -206,9 +209,9 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
         EXPECT_EQ(partial, 0u);
       }
     };
-    LocalStore local(1 << 16);
+    LocalStore local(1 << 20);
     check(local);
-    SharedStore shared(1 << 16);
+    SharedStore shared(1 << 20);
     check(shared);
     // The local store lists a leaf's first actions only and keeps a node's last choice while it
     // holds; the shared store does neither. From one seed both grow the same tree.

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <boost/random/mersenne_twister.hpp>
@@ -74,6 +75,19 @@ class Descent {
     return (into == mover) == mover_wins ? PROVEN_WIN : PROVEN_LOSS;
   }
 
+  // The positions at the busiest nodes, by their index, so that a descent plays on from the
+  // deepest of them instead of playing every action from the root: an action costs about as
+  // much as copying a whole position, and the top of the tree lies on every descent's path. A
+  // node takes its slot from one with fewer visits. They hold for one start: a descent's
+  // playouts all begin in the position its search was given.
+  struct Kept {
+    std::uint32_t node;  // 0 for none
+    FastPlayout position;
+  };
+  static constexpr unsigned KEPT_BITS = 8;
+  static constexpr std::uint32_t KEEP_AFTER = 64;  // visits before a node's position is kept
+  Kept& kept(std::uint32_t node) { return kept_[(node * 0x9E3779B1u) >> (32 - KEPT_BITS)]; }
+
   // The last choices at the nodes, by their first child's index: a node that shares its slot
   // with a busier one only chooses anew each time.
   static constexpr unsigned CHOICE_BITS = 10;
@@ -86,13 +100,31 @@ class Descent {
   std::uint32_t expand_after_;
   std::vector<std::uint32_t> path_;
   std::vector<Players> movers_;  // the side to act at each node of the path
+  std::vector<Kept> kept_;
+  FastPlayout const* kept_for_ = nullptr;  // the start they were kept from
   FastPlayout::List list_;
   std::uint64_t playouts_ = 0;
 };
 
 template <class Store>
 void Descent<Store>::iterate(FastPlayout const& start, Players own) {
-  FastPlayout p = start;
+  if (kept_for_ != &start) {
+    kept_.assign(std::size_t{1} << KEPT_BITS, Kept{0, start});
+    kept_for_ = &start;
+  }
+  // The position at node n: the start, a kept one, or `p`, the one played on, copied from
+  // the last of those when an action is played.
+  FastPlayout const* at = &start;
+  std::optional<FastPlayout> p;
+  auto const play_on = [&]() -> FastPlayout& {
+    if (!p) {
+      p.emplace(*at);
+    } else if (at != &*p) {
+      *p = *at;
+    }
+    at = &*p;
+    return *p;
+  };
   Players mover = own;
   path_.clear();
   movers_.clear();
@@ -112,15 +144,15 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
       }
       std::uint32_t const first = store_.first_child(n);
       if (first == 0) {
-        winner = p.winner();
+        winner = at->winner();
         if (winner != NONE) {
           proven = winner == into ? PROVEN_WIN : PROVEN_LOSS;
           break;
         }
         bool checked = false;
-        if (settings_.solver && p.move_count() % 2 == 0 && p.opponent_low(mover)) {
+        if (settings_.solver && at->move_count() % 2 == 0 && at->opponent_low(mover)) {
           Decision decision;
-          if (p.lookahead(mover, decision)) {  // the side to act wins within its turn
+          if (at->lookahead(mover, decision)) {  // the side to act wins within its turn
             winner = decision.winner;
             proven = for_side(into, mover, winner == mover);
             break;
@@ -131,10 +163,10 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
         // list the actions of every leaf it reaches.
         if (store_.visits(n) - 1 < expand_after_ || !store_.has_room(FastPlayout::MAX_MOVES) ||
             !store_.claim(n)) {
-          winner = play_out(p, mover, engine_, checked);
+          winner = play_out(play_on(), mover, engine_, checked);
           break;
         }
-        list_actions(p, mover);
+        list_actions(*at, mover);
         if (list_.empty()) {  // no capture to open the turn: the side to act has lost
           store_.release(n);
           winner = opponent_of(mover);
@@ -142,7 +174,7 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
           break;
         }
         if (!store_.add_children(n, list_, FIRST_LISTED)) {
-          winner = play_out(p, mover, engine_, checked);
+          winner = play_out(play_on(), mover, engine_, checked);
           break;
         }
       }
@@ -165,13 +197,20 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
         // The choice fell on the first action not listed yet: the node takes in all of them,
         // in the same order as at its expansion, unless there is no room left.
         std::uint32_t const had = store_.child_count(n);
-        list_actions(p, mover);
+        list_actions(*at, mover);
         c = store_.widen(n, list_) ? store_.first_child(n) + had : choose(false);
       }
     }
     store_.enter(c);
-    p.execute(store_.move(c));
-    if (p.move_count() % 2 == 0) mover = opponent_of(side);
+    if (Kept& slot = kept(c); slot.node == c) {
+      at = &slot.position;
+    } else {
+      play_on().execute(store_.move(c));
+      if (std::uint32_t const visits = store_.visits(c);
+          visits >= KEEP_AFTER && (slot.node == 0 || store_.visits(slot.node) < visits))
+        slot = Kept{c, *at};
+    }
+    if (at->move_count() % 2 == 0) mover = opponent_of(side);
     path_.push_back(c);
     movers_.push_back(mover);
     n = c;

@@ -63,11 +63,16 @@ inline std::uint32_t widening_window(TreeSettings const& settings, double visits
 // and another child's value grows by at most the exploration's growth, 1/sqrt(visits) <= 1
 // times it: while the chosen child's value stays above that bound, the whole choice would fall
 // on it again. At the busiest nodes it mostly does, and each of those choices reads every child.
+// When the choice fell on the first untried child, `rival` bounds only the children before it,
+// and the ones after it are untried still: the next choice is the chosen child again, or the
+// next untried one, or needs all the values. Most nodes try their children one after another
+// until the first-play value falls below the best of them.
 struct LastChoice {
   std::uint32_t first = 0;  // the node's first child, 0 for none
   std::uint32_t child = 0;
   float rival = 0;
   float explore = 0;
+  bool untried = false;
 };
 
 // The child to descend to among `count` children from `first`, whose parent has had
@@ -95,9 +100,20 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
     ChildStats const s = child(last->child);
     // The margin stands for the rounding of single precision.
     constexpr float MARGIN = 1e-5f;
-    if (s.proof == UNPROVEN &&
-        uct_value(s.visits, s.wins, explore) > last->rival + (explore - last->explore) + MARGIN)
-      return last->child;
+    float const bound = last->rival + (explore - last->explore) + MARGIN;
+    if (s.proof == UNPROVEN) {
+      float const value = uct_value(s.visits, s.wins, explore);
+      if (!last->untried) {
+        if (value > bound) return last->child;
+      } else if (!untried_first && value > bound && value >= first_play) {
+        return last->child;
+      } else if (std::uint32_t const next = last->child + 1;
+                 next < first + count && next - first < window && child(next).visits == 0 &&
+                 (untried_first || first_play > std::max(bound, value))) {
+        *last = LastChoice{first, next, std::max(bound, value), explore, true};
+        return next;
+      }
+    }
   }
   if (last) last->first = 0;  // until this choice is known to fall by the values
   std::uint32_t best = first + count;
@@ -117,7 +133,10 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
     if (s.visits == 0) {
       // Untried children are tried in their order, so the ones after this are untried too:
       // it stands for them all, and the rest of the list need not be read.
-      if (untried_first || first_play > best_value) return i;
+      if (untried_first || first_play > best_value) {
+        if (last) *last = LastChoice{first, i, best_value, explore, true};
+        return i;
+      }
       return by_value(std::max(rival, first_play));
     }
     float const value = uct_value(s.visits, s.wins, explore);

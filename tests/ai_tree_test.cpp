@@ -113,6 +113,32 @@ TEST(tree_choice, follows_the_statistics_it_is_given) {
   }
 }
 
+// A node's kept last choice only saves reading its children: at every step it chooses what a
+// choice reading them all would, also where the node still has untried children and where its
+// visits are past the tables (the exploration then bounded, not computed).
+TEST(tree_choice, a_kept_choice_chooses_as_a_fresh_one_would) {
+  for (std::uint32_t const start_visits : {40u, UctTables::SIZE - 500, UctTables::SIZE + 100}) {
+    TreeSettings settings;
+    settings.first_play = 0.9;
+    std::vector<ChildStats> children(24);
+    for (std::size_t i = 0; i < 12; ++i) {  // the first half tried, the rest untried
+      children[i].visits = start_visits / 24 + static_cast<std::uint32_t>(i);
+      children[i].wins = children[i].visits * static_cast<std::uint32_t>(i % 5 + 3) / 10;
+    }
+    auto stats = [&](std::uint32_t i) { return children[i - 10]; };
+    std::uint32_t visits = start_visits;
+    LastChoice last;
+    boost::random::mt19937 engine(5);
+    for (int step = 0; step < 3000; ++step, ++visits) {
+      std::uint32_t const kept = select_child(10, 24, false, visits, settings, stats, &last);
+      ASSERT_EQ(kept, select_child(10, 24, false, visits, settings, stats)) << "step " << step;
+      ChildStats& chosen = children[kept - 10];
+      ++chosen.visits;
+      chosen.wins += engine() % 100 < 30 + 3 * (kept - 10) ? 1 : 0;  // later children win more
+    }
+  }
+}
+
 TEST(tree_priors, captures_of_the_scarcest_kind_come_first_and_exposed_stacks_last) {
   // White's Vorak at 85 can take Black's Vorak at 86 (Black's scarcest kind, two left) or,
   // from 00, the Wemm at 01 (three left); a stacking and the pass follow.

@@ -72,8 +72,17 @@ struct LastChoice {
   std::uint32_t child = 0;
   float rival = 0;
   float explore = 0;
+  float root_log = 0;        // sqrt(log(visits + 1)) then
+  std::uint32_t visits = 0;  // the parent's then
   bool untried = false;
 };
+
+// An upper bound of sqrt(log(n + 1)) from its value `root_log` at `visits` <= n: the function is
+// concave, so its tangent there lies above it; the slack covers single precision.
+inline double root_log_above(float root_log, std::uint32_t visits, std::uint32_t n) {
+  double const r = root_log;
+  return r * (1 + 1e-6) + static_cast<double>(n - visits) / (2 * (visits + 1.0) * r);
+}
 
 // The child to descend to among `count` children from `first`, whose parent has had
 // `parent_visits` visits; `child(i)` gives child i's ChildStats. A child proven won is taken at
@@ -88,6 +97,20 @@ template <class Child>
 std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlisted,
                            std::uint32_t parent_visits, TreeSettings const& settings,
                            Child const& child, LastChoice* last = nullptr) {
+  // The margin stands for the rounding of single precision.
+  constexpr float MARGIN = 1e-5f;
+  if (last && last->first == first && !last->untried && parent_visits >= UctTables::SIZE &&
+      last->visits > 0) {
+    // A parent past the tables would need a logarithm. A kept choice holds the less, the
+    // larger the exploration (its rivals may grow faster than the child), so an exploration
+    // known to be no smaller decides most of them without one.
+    auto const above = static_cast<float>(
+        settings.exploration * root_log_above(last->root_log, last->visits, parent_visits));
+    ChildStats const s = child(last->child);
+    if (s.proof == UNPROVEN &&
+        uct_value(s.visits, s.wins, above) > last->rival + (above - last->explore) + 2 * MARGIN)
+      return last->child;
+  }
   double const n = static_cast<double>(parent_visits);
   float const root_log = parent_visits < UctTables::SIZE
                              ? uctTables.root_log[parent_visits]
@@ -98,8 +121,6 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
   auto const first_play = static_cast<float>(settings.first_play);
   if (last && last->first == first) {
     ChildStats const s = child(last->child);
-    // The margin stands for the rounding of single precision.
-    constexpr float MARGIN = 1e-5f;
     float const bound = last->rival + (explore - last->explore) + MARGIN;
     if (s.proof == UNPROVEN) {
       float const value = uct_value(s.visits, s.wins, explore);
@@ -110,7 +131,8 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
       } else if (std::uint32_t const next = last->child + 1;
                  next < first + count && next - first < window && child(next).visits == 0 &&
                  (untried_first || first_play > std::max(bound, value))) {
-        *last = LastChoice{first, next, std::max(bound, value), explore, true};
+        *last =
+            LastChoice{first, next, std::max(bound, value), explore, root_log, parent_visits, true};
         return next;
       }
     }
@@ -122,7 +144,7 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
   std::uint32_t considered = 0;
   // The chosen child by its value, remembered for the next choice when one is asked for.
   auto const by_value = [&](float others) {
-    if (last) *last = LastChoice{first, best, others, explore};
+    if (last) *last = LastChoice{first, best, others, explore, root_log, parent_visits};
     return best;
   };
   for (std::uint32_t i = first; i < first + count && considered < window; ++i) {
@@ -134,7 +156,7 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
       // Untried children are tried in their order, so the ones after this are untried too:
       // it stands for them all, and the rest of the list need not be read.
       if (untried_first || first_play > best_value) {
-        if (last) *last = LastChoice{first, i, best_value, explore, true};
+        if (last) *last = LastChoice{first, i, best_value, explore, root_log, parent_visits, true};
         return i;
       }
       return by_value(std::max(rival, first_play));

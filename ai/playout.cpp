@@ -238,12 +238,13 @@ void FastPlayout::execute(Move move) {
   });
 }
 
-FastPlayout::ActionFacts FastPlayout::facts(Move move) const {
+FastPlayout::ActionFacts FastPlayout::facts(Move move, bool exposure) const {
   int const from = move & 0xFF, to = move >> 8;
   Cell const moved = cell_[from], covered = cell_[to];
   ActionFacts facts;
   facts.capture = owner_of(moved) != owner_of(covered);
   facts.target = static_cast<Pieces>(kind_of(covered));
+  if (!exposure) return facts;
   unsigned const height =
       facts.capture ? height_of(moved) : std::min(height_of(moved) + height_of(covered), 65535u);
   unsigned const other = opponent_of(static_cast<Players>(owner_of(moved)));

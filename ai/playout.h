@@ -64,14 +64,15 @@ class FastPlayout {
 
   void execute(Move move);
 
-  // What the tree search's priors read of one of the mover's actions (not the pass).
+  // What the tree search's priors read of one of the mover's actions (not the pass); the
+  // exposure, the dear part, only when asked for (else false).
   struct ActionFacts {
     bool capture = false;
     Pieces target = BLANK;  // the kind of the stack it lands on
     // Whether an opposing stack could take the moved stack on its new cell at once.
     bool exposed = false;
   };
-  ActionFacts facts(Move move) const;
+  ActionFacts facts(Move move, bool exposure = true) const;
   unsigned short stacks(Players owner, Pieces kind) const { return count_[owner][kind]; }
 
   static Move make_move(int from, int to) { return static_cast<Move>(from | (to << 8)); }

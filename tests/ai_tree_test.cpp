@@ -4,6 +4,7 @@
 // and turns that end before their first playout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -135,6 +136,34 @@ TEST(tree_choice, a_kept_choice_chooses_as_a_fresh_one_would) {
       ChildStats& chosen = children[kept - 10];
       ++chosen.visits;
       chosen.wins += engine() % 100 < 30 + 3 * (kept - 10) ? 1 : 0;  // later children win more
+    }
+  }
+}
+
+// A leaf lists only its first few actions: they are those of the whole order, in its order,
+// and every other action follows them, at both actions of a turn and at every stage of a game.
+TEST(tree_priors, the_first_few_are_those_of_the_whole_order) {
+  boost::random::mt19937 rng(77);
+  for (int const actions : {0, 1, 2, 9, 20, 31, 44, 61}) {
+    Vorak const state = random_game_position(3, rng, actions);
+    FastPlayout const p(state);
+    FastPlayout::List legal;
+    p.legal(state.own_player, legal);
+    FastPlayout::List whole = legal;
+    order_by_priors(p, state.own_player, whole);
+    auto sorted = [](FastPlayout::List const& list) {
+      std::vector<FastPlayout::Move> moves;
+      for (std::size_t i = 0; i < list.size(); ++i) moves.push_back(list[i]);
+      std::sort(moves.begin(), moves.end());
+      return moves;
+    };
+    for (std::size_t const first : {std::size_t{1}, std::size_t{3}, std::size_t{8}, legal.size()}) {
+      FastPlayout::List part = legal;
+      order_first_by_priors(p, state.own_player, part, first);
+      ASSERT_EQ(sorted(part), sorted(legal)) << actions << " actions in, first " << first;
+      for (std::size_t i = 0; i < std::min(first, legal.size()); ++i)
+        EXPECT_EQ(part[i], whole[i])
+            << actions << " actions in, first " << first << ", place " << i;
     }
   }
 }

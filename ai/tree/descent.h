@@ -60,11 +60,13 @@ class Descent {
   // spent writing it. The others are listed when the choice first falls on one of them.
   static constexpr std::size_t FIRST_LISTED = 8;
 
-  // The actions of `mover` in `p` into list_, in the order of the node's children.
-  void list_actions(FastPlayout const& p, Players mover) {
+  // The actions of `mover` in `p` into list_, in the order of the node's children: all of them,
+  // or at least the first `first`.
+  void list_actions(FastPlayout const& p, Players mover,
+                    std::size_t first = FastPlayout::MAX_MOVES) {
     list_.clear();
     p.legal(mover, list_);
-    if (settings_.priors) order_by_priors(p, mover, list_);
+    if (settings_.priors) order_first_by_priors(p, mover, list_, first);
   }
   // The node at path_[k] is proven `proof` for the side that played into it; carries what that
   // proves up the path.
@@ -166,7 +168,7 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
           winner = play_out(play_on(), mover, engine_, checked);
           break;
         }
-        list_actions(*at, mover);
+        list_actions(*at, mover, Store::PARTIAL_LISTS ? FIRST_LISTED : FastPlayout::MAX_MOVES);
         if (list_.empty()) {  // no capture to open the turn: the side to act has lost
           store_.release(n);
           winner = opponent_of(mover);

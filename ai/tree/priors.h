@@ -14,4 +14,10 @@ unsigned prior_score(FastPlayout const& p, Players mover, FastPlayout::Move move
 // Reorders `moves` by prior_score, the higher first, keeping the list order among equals.
 void order_by_priors(FastPlayout const& p, Players mover, FastPlayout::List& moves);
 
+// Reorders `moves` so that its first `first` are those of order_by_priors, in its order; the
+// others follow in no set order. A leaf keeps only its first few actions, and most of the
+// others' scores would be computed for nothing.
+void order_first_by_priors(FastPlayout const& p, Players mover, FastPlayout::List& moves,
+                           std::size_t first);
+
 #endif

@@ -307,6 +307,22 @@ TEST(tree_backup, credits_the_side_that_played_each_action) {
 
 // The root's look-ahead gives up on this position; the tree proves the double capture won, in
 // both stores, and plays it.
+// The nodes of a search and what each of its threads' descents keeps besides them stay within
+// the memory bound together, in both parallel forms.
+TEST(tree_memory, the_nodes_and_the_descents_stay_within_the_bound) {
+  constexpr std::size_t NODE_BYTES = 16;
+  for (Parallel const parallel : {Parallel::ROOT, Parallel::TREE}) {
+    TreeSettings settings;
+    settings.memory_mb = 2;
+    settings.parallel = parallel;
+    TreeSearch search(settings);
+    search.run(played_position_for_trees(), {1, 2, 3, 4}, unhurried(), 50);
+    EXPECT_LE(search.capacity() * NODE_BYTES + 4 * Descent<LocalStore>::OWN_BYTES,
+              settings.memory_bytes())
+        << parallel_name(parallel);
+  }
+}
+
 TEST(tree_solver, proves_a_double_capture_the_look_ahead_misses) {
   for (Parallel parallel : {Parallel::ROOT, Parallel::TREE}) {
     SCOPED_TRACE(parallel_name(parallel));

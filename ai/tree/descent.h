@@ -106,6 +106,12 @@ class Descent {
   FastPlayout const* kept_for_ = nullptr;  // the start they were kept from
   FastPlayout::List list_;
   std::uint64_t playouts_ = 0;
+
+ public:
+  // What a descent keeps besides the nodes, most of it its kept positions: a search takes it
+  // from its memory bound for each of its threads.
+  static constexpr std::size_t OWN_BYTES = (std::size_t{1} << KEPT_BITS) * sizeof(Kept) +
+                                           (std::size_t{1} << CHOICE_BITS) * sizeof(LastChoice);
 };
 
 template <class Store>

@@ -55,8 +55,10 @@ std::vector<ActionStats> merged(std::vector<std::vector<ActionStats>> const& per
 TreeSearch::TreeSearch(TreeSettings const& settings) : settings_(settings) {}
 TreeSearch::~TreeSearch() = default;
 
-void TreeSearch::prepare(std::size_t threads) {
-  std::size_t const nodes = settings_.memory_bytes() / NODE_BYTES;
+void TreeSearch::prepare(std::size_t threads, std::size_t searchers) {
+  std::size_t const bound = settings_.memory_bytes();
+  std::size_t const own = searchers * Descent<LocalStore>::OWN_BYTES;
+  std::size_t const nodes = (bound > own ? bound - own : 0) / NODE_BYTES;
   if (settings_.parallel == Parallel::TREE) {
     if (!shared_) shared_ = std::make_unique<SharedStore>(nodes);
     shared_->clear();
@@ -77,7 +79,7 @@ void TreeSearch::run(Vorak const& root, std::vector<std::uint64_t> const& seeds,
   expand_after_ = settings_.expand_after;
   if (seeds.empty()) return;
   std::size_t const threads = settings_.parallel == Parallel::TREE ? 1 : seeds.size();
-  prepare(threads);
+  prepare(threads, seeds.size());
   FastPlayout const start(root);
   Players const own = root.own_player;
 

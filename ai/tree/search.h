@@ -58,8 +58,9 @@ class TreeSearch {
     for (std::size_t i = 0; i < active_; ++i) f(*locals_[i]);
   }
   // The stores for `threads` threads in the settings' form: those there are, while there are
-  // enough (a search on fewer threads takes the first ones), else new ones.
-  void prepare(std::size_t threads);
+  // enough (a search on fewer threads takes the first ones), else new ones. Their nodes take
+  // the memory bound less what the `searchers` threads' descents keep of their own.
+  void prepare(std::size_t threads, std::size_t searchers);
   // What one thread did.
   struct Lane {
     std::uint64_t playouts;

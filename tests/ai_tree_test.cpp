@@ -211,12 +211,13 @@ TEST(tree_shape, leaves_grow_after_the_threshold_and_every_visit_is_accounted_fo
     settings.widening = widening;
     settings.first_play = first_play;
     auto check = [&](auto& store) {
-      Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7);
+      Descent<std::remove_reference_t<decltype(store)>> d(store, settings, 7, start,
+                                                          state.own_player);
       ASSERT_TRUE(expand_root(store, settings, start, state.own_player));
       // Enough playouts that many nodes pass the visits after which a descent keeps their
       // positions, and some of them share a slot.
       constexpr std::uint32_t PLAYOUTS = 20000;
-      for (std::uint32_t i = 0; i < PLAYOUTS; ++i) d.iterate(start, state.own_player);
+      for (std::uint32_t i = 0; i < PLAYOUTS; ++i) d.iterate();
       EXPECT_EQ(store.visits(0), PLAYOUTS);
       std::size_t expanded = 0, partial = 0;
       std::function<void(std::uint32_t, FastPlayout const&, Players)> walk =

@@ -33,17 +33,22 @@ bool expand_root(Store& store, TreeSettings const& settings, FastPlayout const& 
 template <class Store>
 class Descent {
  public:
-  Descent(Store& store, TreeSettings const& settings, std::uint64_t seed)
+  // Playouts from `start` (which must outlive the descent), `own` to act at the root.
+  Descent(Store& store, TreeSettings const& settings, std::uint64_t seed, FastPlayout const& start,
+          Players own)
       : store_(store),
         settings_(settings),
+        start_(start),
+        own_(own),
         engine_(static_cast<std::uint32_t>(seed ^ (seed >> 32))),
-        expand_after_(settings.expand_after) {
+        expand_after_(settings.expand_after),
+        kept_(std::size_t{1} << KEPT_BITS, Kept{0, start}) {
     path_.reserve(PATH_ROOM);
     movers_.reserve(PATH_ROOM);
   }
 
-  // One playout from `start`, `own` to act at the root, whose children must be there.
-  void iterate(FastPlayout const& start, Players own);
+  // One playout; the root's children must be there.
+  void iterate();
 
   // Visits a leaf takes before its children are added; the driver raises it when the memory
   // left would not last the playouts expected.
@@ -80,8 +85,7 @@ class Descent {
   // The positions at the busiest nodes, by their index, so that a descent plays on from the
   // deepest of them instead of playing every action from the root: an action costs about as
   // much as copying a whole position, and the top of the tree lies on every descent's path. A
-  // node takes its slot from one with fewer visits. They hold for one start: a descent's
-  // playouts all begin in the position its search was given.
+  // node takes its slot from one with fewer visits.
   struct Kept {
     std::uint32_t node;  // 0 for none
     FastPlayout position;
@@ -97,13 +101,14 @@ class Descent {
 
   Store& store_;
   TreeSettings const& settings_;
+  FastPlayout const& start_;
+  Players const own_;
   std::vector<LastChoice> choices_ = std::vector<LastChoice>(std::size_t{1} << CHOICE_BITS);
   boost::random::mt19937 engine_;
   std::uint32_t expand_after_;
   std::vector<std::uint32_t> path_;
   std::vector<Players> movers_;  // the side to act at each node of the path
   std::vector<Kept> kept_;
-  FastPlayout const* kept_for_ = nullptr;  // the start they were kept from
   FastPlayout::List list_;
   std::uint64_t playouts_ = 0;
 
@@ -115,14 +120,10 @@ class Descent {
 };
 
 template <class Store>
-void Descent<Store>::iterate(FastPlayout const& start, Players own) {
-  if (kept_for_ != &start) {
-    kept_.assign(std::size_t{1} << KEPT_BITS, Kept{0, start});
-    kept_for_ = &start;
-  }
+void Descent<Store>::iterate() {
   // The position at node n: the start, a kept one, or `p`, the one played on, copied from
   // the last of those when an action is played.
-  FastPlayout const* at = &start;
+  FastPlayout const* at = &start_;
   std::optional<FastPlayout> p;
   auto const play_on = [&]() -> FastPlayout& {
     if (!p) {
@@ -133,11 +134,11 @@ void Descent<Store>::iterate(FastPlayout const& start, Players own) {
     at = &*p;
     return *p;
   };
-  Players mover = own;
+  Players mover = own_;
   path_.clear();
   movers_.clear();
   path_.push_back(0);
-  movers_.push_back(own);
+  movers_.push_back(own_);
   store_.enter(0);
   std::uint32_t n = 0;
   Players winner = NONE;

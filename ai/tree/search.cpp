@@ -123,7 +123,7 @@ template <class Store>
 TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Players own,
                                   std::uint64_t seed, TurnClock clock, std::uint64_t playouts,
                                   std::size_t sharers, Watching watching) {
-  Descent<Store> d(store, settings_, seed);
+  Descent<Store> d(store, settings_, seed, start, own);
   if (store.first_child(0) == 0) return {0, d.expand_after()};  // no action to think about
   double const begun = clock.elapsed();
   // Nodes and playouts since this thread began, of every thread that shares the tree: a thread
@@ -156,7 +156,7 @@ TreeSearch::Lane TreeSearch::grow(Store& store, FastPlayout const& start, Player
           std::clamp(needed, static_cast<double>(settings_.expand_after), 1e9)));
       highest = std::max(highest, d.expand_after());
     }
-    d.iterate(start, own);
+    d.iterate();
   }
   return {d.playouts(), highest};
 }

@@ -317,10 +317,14 @@ TEST(tree_memory, the_nodes_and_the_descents_stay_within_the_bound) {
     settings.memory_mb = 2;
     settings.parallel = parallel;
     TreeSearch search(settings);
-    search.run(played_position_for_trees(), {1, 2, 3, 4}, unhurried(), 50);
-    EXPECT_LE(search.capacity() * NODE_BYTES + 4 * Descent<LocalStore>::OWN_BYTES,
-              settings.memory_bytes())
-        << parallel_name(parallel);
+    // A search on more threads than the one before must not keep nodes sized for fewer.
+    for (std::vector<std::uint64_t> const& seeds :
+         {std::vector<std::uint64_t>{1}, std::vector<std::uint64_t>{1, 2, 3, 4}}) {
+      search.run(played_position_for_trees(), seeds, unhurried(), 50);
+      EXPECT_LE(search.capacity() * NODE_BYTES + seeds.size() * Descent<LocalStore>::OWN_BYTES,
+                settings.memory_bytes())
+          << parallel_name(parallel) << ", " << seeds.size() << " threads";
+    }
   }
 }
 

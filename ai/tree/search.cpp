@@ -60,7 +60,13 @@ void TreeSearch::prepare(std::size_t threads, std::size_t searchers) {
   std::size_t const own = searchers * Descent<LocalStore>::OWN_BYTES;
   std::size_t const nodes = (bound > own ? bound - own : 0) / NODE_BYTES;
   if (settings_.parallel == Parallel::TREE) {
-    if (!shared_) shared_ = std::make_unique<SharedStore>(nodes);
+    // Made again for more searchers than it was made for: their descents' own memory comes
+    // out of the same bound.
+    if (!shared_ || searchers > shared_searchers_) {
+      shared_.reset();  // freed before the new one is made: the bound holds throughout
+      shared_ = std::make_unique<SharedStore>(nodes);
+      shared_searchers_ = searchers;
+    }
     shared_->clear();
     return;
   }

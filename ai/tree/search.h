@@ -80,6 +80,7 @@ class TreeSearch {
   std::vector<std::unique_ptr<LocalStore>> locals_;  // root parallelism: one per thread
   std::size_t active_ = 0;                           // those of the last search
   std::unique_ptr<SharedStore> shared_;              // tree parallelism
+  std::size_t shared_searchers_ = 0;                 // the threads its size left room for
   std::uint64_t playouts_ = 0;
   std::uint32_t expand_after_ = 0;
 };

@@ -99,16 +99,21 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
                            Child const& child, LastChoice* last = nullptr) {
   // The margin stands for the rounding of single precision.
   constexpr float MARGIN = 1e-5f;
-  if (last && last->first == first && !last->untried && parent_visits >= UctTables::SIZE &&
+  bool const kept = last && last->first == first;
+  ChildStats const chosen = kept ? child(last->child) : ChildStats{};
+  // The highest value another child can have reached since the last choice, at exploration
+  // `explore_now`.
+  auto const rivals_below = [&](float explore_now, float margin) {
+    return last->rival + (explore_now - last->explore) + margin;
+  };
+  if (kept && chosen.proof == UNPROVEN && !last->untried && parent_visits >= UctTables::SIZE &&
       last->visits > 0) {
     // A parent past the tables would need a logarithm. A kept choice holds the less, the
     // larger the exploration (its rivals may grow faster than the child), so an exploration
     // known to be no smaller decides most of them without one.
     auto const above = static_cast<float>(
         settings.exploration * root_log_above(last->root_log, last->visits, parent_visits));
-    ChildStats const s = child(last->child);
-    if (s.proof == UNPROVEN &&
-        uct_value(s.visits, s.wins, above) > last->rival + (above - last->explore) + 2 * MARGIN)
+    if (uct_value(chosen.visits, chosen.wins, above) > rivals_below(above, 2 * MARGIN))
       return last->child;
   }
   double const n = static_cast<double>(parent_visits);
@@ -119,22 +124,19 @@ std::uint32_t select_child(std::uint32_t first, std::uint32_t count, bool unlist
   std::uint32_t const window = widening_window(settings, n);
   bool const untried_first = settings.first_play >= TreeSettings::UNTRIED_FIRST;
   auto const first_play = static_cast<float>(settings.first_play);
-  if (last && last->first == first) {
-    ChildStats const s = child(last->child);
-    float const bound = last->rival + (explore - last->explore) + MARGIN;
-    if (s.proof == UNPROVEN) {
-      float const value = uct_value(s.visits, s.wins, explore);
-      if (!last->untried) {
-        if (value > bound) return last->child;
-      } else if (!untried_first && value > bound && value >= first_play) {
-        return last->child;
-      } else if (std::uint32_t const next = last->child + 1;
-                 next < first + count && next - first < window && child(next).visits == 0 &&
-                 (untried_first || first_play > std::max(bound, value))) {
-        *last =
-            LastChoice{first, next, std::max(bound, value), explore, root_log, parent_visits, true};
-        return next;
-      }
+  if (kept && chosen.proof == UNPROVEN) {
+    float const bound = rivals_below(explore, MARGIN);
+    float const value = uct_value(chosen.visits, chosen.wins, explore);
+    if (!last->untried) {
+      if (value > bound) return last->child;
+    } else if (!untried_first && value > bound && value >= first_play) {
+      return last->child;
+    } else if (std::uint32_t const next = last->child + 1;
+               next < first + count && next - first < window && child(next).visits == 0 &&
+               (untried_first || first_play > std::max(bound, value))) {
+      *last =
+          LastChoice{first, next, std::max(bound, value), explore, root_log, parent_visits, true};
+      return next;
     }
   }
   if (last) last->first = 0;  // until this choice is known to fall by the values

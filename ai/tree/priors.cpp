@@ -27,6 +27,28 @@ unsigned kind_part(FastPlayout const& p, Players mover, FastPlayout::ActionFacts
   return rules::strong(facts.target) && p.stacks(mover, facts.target) >= rules::PLENTY ? 1 : 0;
 }
 
+// The indices 0 to count - 1 by their keys below K, in list order among equals (a counting
+// sort: stable, and nothing allocated); start[k] is where those of key k begin.
+template <unsigned K>
+void bucket_order(std::uint8_t const* key, std::size_t count, unsigned (&start)[K + 1],
+                  std::uint16_t* order) {
+  std::fill_n(start, K + 1, 0u);
+  for (std::size_t i = 0; i < count; ++i) ++start[key[i] + 1];
+  for (unsigned k = 0; k < K; ++k) start[k + 1] += start[k];
+  unsigned next[K];
+  std::copy(start, start + K, next);
+  for (std::size_t i = 0; i < count; ++i) order[next[key[i]]++] = static_cast<std::uint16_t>(i);
+}
+
+// `moves` rearranged: its action order[j] becomes its j-th.
+void rearrange(FastPlayout::List& moves, std::uint16_t const* order) {
+  FastPlayout::Move sorted[FastPlayout::MAX_MOVES];
+  std::size_t const count = moves.size();
+  for (std::size_t j = 0; j < count; ++j) sorted[j] = moves[order[j]];
+  moves.clear();
+  for (std::size_t j = 0; j < count; ++j) moves.push(sorted[j]);
+}
+
 }  // namespace
 
 unsigned prior_score(FastPlayout const& p, Players mover, FastPlayout::Move move) {
@@ -36,19 +58,13 @@ unsigned prior_score(FastPlayout const& p, Players mover, FastPlayout::Move move
 }
 
 void order_by_priors(FastPlayout const& p, Players mover, FastPlayout::List& moves) {
-  // A counting sort: stable, and nothing allocated.
-  std::uint8_t score[FastPlayout::MAX_MOVES];
-  unsigned start[SCORES + 1] = {};
-  for (std::size_t i = 0; i < moves.size(); ++i) {
+  std::uint8_t score[FastPlayout::MAX_MOVES];  // the higher score, the lower key
+  for (std::size_t i = 0; i < moves.size(); ++i)
     score[i] = static_cast<std::uint8_t>(SCORES - 1 - prior_score(p, mover, moves[i]));
-    ++start[score[i] + 1];
-  }
-  for (unsigned s = 0; s < SCORES; ++s) start[s + 1] += start[s];
-  FastPlayout::Move sorted[FastPlayout::MAX_MOVES];
-  for (std::size_t i = 0; i < moves.size(); ++i) sorted[start[score[i]]++] = moves[i];
-  std::size_t const count = moves.size();
-  moves.clear();
-  for (std::size_t i = 0; i < count; ++i) moves.push(sorted[i]);
+  unsigned start[SCORES + 1];
+  std::uint16_t order[FastPlayout::MAX_MOVES];
+  bucket_order<SCORES>(score, moves.size(), start, order);
+  rearrange(moves, order);
 }
 
 void order_first_by_priors(FastPlayout const& p, Players mover, FastPlayout::List& moves,
@@ -62,26 +78,18 @@ void order_first_by_priors(FastPlayout const& p, Players mover, FastPlayout::Lis
   constexpr unsigned PARTS = 9;  // kind parts 0 to 8
   unsigned short const fewest = fewest_of(p, opponent_of(mover));
   std::uint8_t part[FastPlayout::MAX_MOVES];
-  unsigned start[PARTS + 1] = {};
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < count; ++i)
     part[i] = static_cast<std::uint8_t>(
         moves[i] == FastPlayout::PASS ? PASS_SCORE
                                       : kind_part(p, mover, p.facts(moves[i], false), fewest));
-    ++start[part[i] + 1];
-  }
-  for (unsigned k = 0; k < PARTS; ++k) start[k + 1] += start[k];
+  unsigned start[PARTS + 1];
   std::uint16_t by_part[FastPlayout::MAX_MOVES];
-  {
-    unsigned next[PARTS];
-    std::copy(start, start + PARTS, next);
-    for (std::size_t i = 0; i < count; ++i)
-      by_part[next[part[i]]++] = static_cast<std::uint16_t>(i);
-  }
-  FastPlayout::Move sorted[FastPlayout::MAX_MOVES];
+  bucket_order<PARTS>(part, count, start, by_part);
+  std::uint16_t order[FastPlayout::MAX_MOVES];
   bool placed[FastPlayout::MAX_MOVES] = {};
   std::size_t n = 0;
   auto const place = [&](std::uint16_t i) {
-    sorted[n++] = moves[i];
+    order[n++] = i;
     placed[i] = true;
   };
   // Whether an action (not the pass) is exposed, asked once at most: an exposed one is asked
@@ -110,7 +118,6 @@ void order_first_by_priors(FastPlayout const& p, Players mover, FastPlayout::Lis
     }
   }
   for (std::size_t i = 0; i < count; ++i)
-    if (!placed[i]) sorted[n++] = moves[i];
-  moves.clear();
-  for (std::size_t i = 0; i < count; ++i) moves.push(sorted[i]);
+    if (!placed[i]) order[n++] = static_cast<std::uint16_t>(i);
+  rearrange(moves, order);
 }
